@@ -1,0 +1,233 @@
+#include "app/qarx_service_dlg.h"
+
+#include <memory>
+#include <new>
+
+#include "app/qarx_service_app.h"
+#include "firmware/firmware_check_job.h"
+#include "terminal/reader_monitor.h"
+#include "terminal/reader_slot.h"
+
+namespace qarx {
+
+namespace {
+
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+
+// Default download addresses of kinds 1-3, on the update server.
+constexpr std::u16string_view kDefaultPackagePaths[4] = {
+    u"",
+    u"/static/basis/ic/setup_xp.exe",
+    u"/static/basis/ic/ICCardSetup_1.0.0.1.exe",
+    u"/static/basis/ic/DozAziDedav_1.0.0.1.exe",
+};
+
+}  // namespace
+
+std::vector<MenuItem> TrayMenuItems() {
+  return {{ID_MENU_OPEN, u"打开"}, {},
+          {ID_MENU_MINIMIZE, u"最小化"}, {ID_MENU_HIDE, u"隐藏"}, {},
+          {ID_MENU_EXIT, u"退出"}};
+}
+
+CQarxServiceDlg::CQarxServiceDlg(Platform& platform) : platform_(platform) {}
+
+CQarxServiceDlg::~CQarxServiceDlg() = default;
+
+int CQarxServiceDlg::DoModal() { return platform_.ui->RunModal(*this); }
+
+intptr_t CQarxServiceDlg::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  CQarxServiceDlg* mainWnd = AfxGetMainWnd();
+  if (message == WM_READER_EVENT && wParam == kReaderArrived) {
+    auto request = std::shared_ptr<FirmwareCheckRequest>(new (std::nothrow) FirmwareCheckRequest);
+    // Without a record no job can run; the arrival is dropped.
+    if (request) {
+      request->dialog = mainWnd;
+      request->slot = reinterpret_cast<ReaderSlot*>(lParam);
+      platform_.threads->StartDetached([request] { FirmwareCheckJob(*request); });
+    }
+  }
+
+  // The message table.
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInitDialog() ? 1 : 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_NCPAINT:
+      OnNcPaint();
+      return 0;
+    case WM_QUERYDRAGICON:
+      return OnQueryDragIcon();
+    case WM_COMMAND:
+      // Notification code 0 only: a click or a menu choice.
+      if ((wParam >> 16) == 0) OnCommand(static_cast<uint32_t>(wParam & 0xFFFF));
+      return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_DOWNLOAD_REQUEST:
+      return OnDownloadRequest(wParam, lParam);
+    case WM_TRAY_NOTIFY:
+      return OnTrayNotify(wParam, lParam);
+    default:
+      return 0;
+  }
+}
+
+void CQarxServiceDlg::OnCommand(uint32_t id) {
+  switch (id) {
+    case IDC_SYSINFO: OnSysInfo(); break;
+    case IDC_BROWSER: OnBrowser(); break;
+    case IDC_CCIDINFO: OnCcidInfo(); break;
+    case IDC_DOWNLOAD: OnDownloadButton(); break;
+    case IDC_INSTALLINFO: OnInstallInfo(); break;
+    case IDC_CHECKUPDATE: OnCheckUpdate(); break;
+    case ID_MENU_OPEN: ShowWindow(SW_SHOWNORMAL); break;
+    case ID_MENU_EXIT: ExitService(); break;
+    case ID_MENU_MAXIMIZE: ShowWindow(SW_SHOWMAXIMIZED); break;
+    case ID_MENU_MINIMIZE: ShowWindow(SW_SHOWMINIMIZED); break;
+    case ID_MENU_HIDE: OnCancel(); break;
+    case IDOK: OnOK(); break;
+    case IDCANCEL: OnCancel(); break;
+    default: break;
+  }
+}
+
+bool CQarxServiceDlg::OnInitDialog() {
+  // The controls exist and are bound by now (the front-end built the template).
+  platform_.ui->SetIcon(m_hIcon, true);
+  platform_.ui->SetIcon(m_hIcon, false);
+  m_bTimerReady = 1;
+  ResetDialogState();
+  PublishReaderEventWindow(this);
+  StartReaderMonitor(platform_);
+  platform_.ui->SetTimer(kTimerId, kTimerPeriodMs);
+  return true;
+}
+
+void CQarxServiceDlg::ResetDialogState() {
+  m_nOsMajorVersion = 1;
+  {
+    std::lock_guard lock(packagesLock_);
+    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind) m_packages[kind].Size = 0;
+    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind) {
+      auto& p = m_packages[kind];
+      p.VersionMajor = p.VersionBuild = p.VersionRevision = p.VersionMinor = 0;
+    }
+  }
+  m_nTrayRefCount = 0;
+  bool alreadyExisted = false;
+  m_hTrayMutex = platform_.mutexes->Create(std::u16string(kTrayMutexName), false, alreadyExisted);
+  m_bDownloading = 0;
+  ShowWindow(SW_HIDE);
+  {
+    std::lock_guard lock(packagesLock_);
+    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind)
+      m_packages[kind].URL = platform_.endpoints.updateServer + std::u16string(kDefaultPackagePaths[kind]);
+  }
+  platform_.ui->ListResetContent();
+  platform_.ui->SetProgressRange(0, 100);
+  platform_.ui->SetProgressStep(1);
+  platform_.ui->SetProgressPos(0);
+}
+
+void CQarxServiceDlg::OnPaint() {
+  if (!platform_.ui->IsIconic()) return;  // the dialog's normal painting
+  int width = 0;
+  int height = 0;
+  platform_.ui->GetClientSize(width, height);
+  const int iconWidth = platform_.ui->GetSystemMetrics(SM_CXICON);
+  const int iconHeight = platform_.ui->GetSystemMetrics(SM_CYICON);
+  platform_.ui->DrawIcon((width - iconWidth + 1) / 2, (height - iconHeight + 1) / 2);
+}
+
+void CQarxServiceDlg::OnNcPaint() {
+  if (m_bDownloading == 0) ShowWindow(SW_HIDE);
+}
+
+intptr_t CQarxServiceDlg::OnTrayNotify(uintptr_t wParam, intptr_t lParam) {
+  if (wParam != IDR_MAINFRAME) return 0;
+  if (lParam == WM_LBUTTONDOWN) {
+    ShowWindow(platform_.ui->IsWindowVisible() ? SW_HIDE : SW_SHOWNORMAL);
+  } else if (lParam == WM_RBUTTONDOWN) {
+    platform_.ui->SetForegroundWindow();
+    platform_.ui->TrackPopupMenu(TrayMenuItems());
+  }
+  return 0;
+}
+
+TrayIconData CQarxServiceDlg::TrayRecord() const {
+  TrayIconData data;
+  data.cbSize = 956;
+  data.uID = IDR_MAINFRAME;
+  return data;
+}
+
+void CQarxServiceDlg::UpdateTrayIcon(bool remove) {
+  TrayIconData data = TrayRecord();
+  NamedMutex* lock = m_hTrayMutex.get();
+  if (lock) lock->Wait();
+  if (!remove) {
+    const int32_t count = ++m_nTrayRefCount;
+    data.uFlags = kTrayIconFlags;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = m_hIcon;
+    data.szTip = kTrayTip;
+    if (count == 1) {
+      platform_.ui->TrayAdd(data);
+      ShowWindow(SW_SHOWNORMAL);
+    }
+  } else {
+    const int32_t count = --m_nTrayRefCount;
+    if (count <= 0) {
+      platform_.ui->TrayDelete(data);
+      ShowWindow(SW_HIDE);
+    }
+  }
+  if (lock) lock->Release();
+}
+
+void CQarxServiceDlg::ExitService() {
+  platform_.ui->TrayDelete(TrayRecord());
+  platform_.ui->EndModal(IDCANCEL);
+}
+
+void CQarxServiceDlg::OnCancel() { ShowWindow(SW_HIDE); }
+
+void CQarxServiceDlg::AppendLog(std::u16string_view line) {
+  platform_.ui->ListAddString(std::u16string(line));
+}
+
+void CQarxServiceDlg::SetStatusText(std::u16string_view text) {
+  platform_.ui->SetStatusText(std::u16string(text));
+}
+
+void CQarxServiceDlg::SetProgressPos(int pos) { platform_.ui->SetProgressPos(pos); }
+
+void CQarxServiceDlg::ShowWindow(int showCode) { platform_.ui->ShowWindow(showCode); }
+
+bool CQarxServiceDlg::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return platform_.ui->PostMessage(message, wParam, lParam);
+}
+
+int CQarxServiceDlg::MessageBox(BoxOwner owner, std::u16string_view text, std::u16string_view caption,
+                                uint32_t style) {
+  return platform_.ui->MessageBox(owner, std::u16string(text), std::u16string(caption), style);
+}
+
+PackageInfo CQarxServiceDlg::GetPackage(int kind) const {
+  if (kind < kPackageCcid || kind > kPackageFirmware) return {};
+  std::lock_guard lock(packagesLock_);
+  return m_packages[kind];
+}
+
+void CQarxServiceDlg::SetPackage(int kind, const PackageInfo& info) {
+  if (kind < kPackageCcid || kind > kPackageFirmware) return;
+  std::lock_guard lock(packagesLock_);
+  m_packages[kind] = info;
+}
+
+}  // namespace qarx

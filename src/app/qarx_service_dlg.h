@@ -1,0 +1,92 @@
+// The program's only window and its hub: hidden activity log, status line,
+// progress bar, tray icon with its menu, timer 1, and the message table that
+// routes work to the other subsystems.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/qarx_types.h"
+#include "platform/platform.h"
+
+namespace qarx {
+
+inline constexpr std::u16string_view kDialogCaption = u"VeltraneIC卡互联网终端服务程序";
+inline constexpr std::u16string_view kTrayTip = u"      VeltraneIC卡\r\n互联网终端服务程序!";
+inline constexpr std::u16string_view kTrayMutexName = u"the Mutex of CQarxService Class!";
+inline constexpr uint32_t kTrayIconFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
+inline constexpr uint32_t kTimerId = 1;
+inline constexpr uint32_t kTimerPeriodMs = 5000;
+
+// The tray icon's pop-up menu, top to bottom.
+std::vector<MenuItem> TrayMenuItems();
+
+class CQarxServiceDlg : public MessageTarget {
+ public:
+  explicit CQarxServiceDlg(Platform& platform);
+  ~CQarxServiceDlg() override;
+  CQarxServiceDlg(const CQarxServiceDlg&) = delete;
+  CQarxServiceDlg& operator=(const CQarxServiceDlg&) = delete;
+
+  // Runs the dialog modally on the calling (user-interface) thread.
+  int DoModal();
+
+  intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+  // ---- operations other subsystems use (any thread) ----
+  void UpdateTrayIcon(bool remove);
+  void ExitService();
+  void AppendLog(std::u16string_view line);  // LB_ADDSTRING to ActivityLog
+  void SetStatusText(std::u16string_view text);
+  void SetProgressPos(int pos);
+  void ShowWindow(int showCode);
+  bool PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  int MessageBox(BoxOwner owner, std::u16string_view text, std::u16string_view caption, uint32_t style);
+  Platform& platform() { return platform_; }
+
+  // A copy of one kind's download settings (kinds 1-4).
+  PackageInfo GetPackage(int kind) const;
+  void SetPackage(int kind, const PackageInfo& info);
+
+  // ---- message handlers (user-interface thread) ----
+  bool OnInitDialog();
+  void ResetDialogState();
+  void OnPaint();
+  void OnNcPaint();
+  intptr_t OnQueryDragIcon() const { return m_hIcon; }
+  intptr_t OnTrayNotify(uintptr_t wParam, intptr_t lParam);
+  void OnOK();
+  void OnCancel();
+  void OnTimer(uintptr_t timerId);
+  intptr_t OnDownloadRequest(uintptr_t wParam, intptr_t lParam);
+  void OnSysInfo();
+  void OnBrowser();
+  void OnCcidInfo();
+  void OnDownloadButton();
+  void OnInstallInfo();
+  void OnCheckUpdate();
+
+  // ---- fields shared with the jobs ----
+  const uint32_t m_hIcon = IDR_MAINFRAME;
+  std::atomic<int32_t> m_nOsMajorVersion{0};
+  std::atomic<int32_t> m_nTrayRefCount{0};
+  std::unique_ptr<NamedMutex> m_hTrayMutex;
+  std::atomic<int32_t> m_bDownloading{0};
+  std::atomic<int32_t> m_bTimerReady{0};
+
+ private:
+  void OnCommand(uint32_t id);
+  TrayIconData TrayRecord() const;
+
+  Platform& platform_;
+  // Guards m_packages: configuration readers, firmware checks and download
+  // jobs touch the records from different threads.
+  mutable std::mutex packagesLock_;
+  PackageInfo m_packages[5];  // indexed by PackageKind 1-4
+};
+
+}  // namespace qarx

@@ -1,0 +1,29 @@
+// Files of the temporary folder and existence checks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qarx {
+
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;  // closes the file
+  virtual bool Write(const void* data, uint32_t size, uint32_t& written) = 0;
+};
+
+class FilePort {
+ public:
+  virtual ~FilePort() = default;
+  // The temporary folder with its trailing separator. Returns its length in
+  // UTF-16 code units; a result above capacity means it did not fit and out is
+  // left empty. 0 is a failure.
+  virtual uint32_t GetTempPath(uint32_t capacity, std::u16string& out) = 0;
+  virtual bool PathFileExists(const std::u16string& path) = 0;
+  virtual bool DeleteFile(const std::u16string& path) = 0;
+  // Write access, no sharing, always create and truncate. Null on failure.
+  virtual std::unique_ptr<WritableFile> CreateFile(const std::u16string& path) = 0;
+};
+
+}  // namespace qarx

@@ -1,0 +1,35 @@
+// HTTP(S) GET of whole files, shaped like the platform's internet API: a
+// client handle, a request handle per URL, and synchronous reads of pieces.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qarx {
+
+inline constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000u;
+
+class HttpRequest {
+ public:
+  virtual ~HttpRequest() = default;  // closes the request handle
+  // Reads up to toRead bytes; fills the whole buffer unless the body ends
+  // first. read = 0 at the end of the body. False on a failed read.
+  virtual bool Read(void* buffer, uint32_t toRead, uint32_t& read) = 0;
+};
+
+class HttpSession {
+ public:
+  virtual ~HttpSession() = default;  // closes the client handle
+  // Null when the URL cannot be opened.
+  virtual std::unique_ptr<HttpRequest> OpenUrl(const std::u16string& url, uint32_t flags) = 0;
+};
+
+class HttpPort {
+ public:
+  virtual ~HttpPort() = default;
+  // The client handle with the system's proxy settings; null on failure.
+  virtual std::unique_ptr<HttpSession> Open(const std::u16string& userAgent) = 0;
+};
+
+}  // namespace qarx

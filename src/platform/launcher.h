@@ -1,0 +1,19 @@
+// Starting programs and opening documents.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qarx {
+
+class LauncherPort {
+ public:
+  virtual ~LauncherPort() = default;
+  // Starts the program at exactly this path (no command-line parsing) without
+  // waiting for it. Returns a launcher value: 32 or more when it was started.
+  virtual uint32_t Execute(const std::u16string& path, int showCode) = 0;
+  // Opens a URL with the user's default handler (ShellExecute "open").
+  virtual bool OpenUrl(const std::u16string& url, int showCode) = 0;
+};
+
+}  // namespace qarx

@@ -1,0 +1,86 @@
+// Adapters not written yet: each answers "not available" so the service still
+// runs. Each is removed from here when its real adapter lands.
+#include "platform/linux/linux_ports.h"
+
+namespace qarx::linux_port {
+
+namespace {
+
+class NoMutexes final : public MutexPort {
+ public:
+  std::unique_ptr<NamedMutex> Create(const std::u16string&, bool, bool& alreadyExisted) override {
+    alreadyExisted = false;
+    return nullptr;
+  }
+};
+class NoFiles final : public FilePort {
+ public:
+  uint32_t GetTempPath(uint32_t, std::u16string& out) override { out.clear(); return 0; }
+  bool PathFileExists(const std::u16string&) override { return false; }
+  bool DeleteFile(const std::u16string&) override { return false; }
+  std::unique_ptr<WritableFile> CreateFile(const std::u16string&) override { return nullptr; }
+};
+class NoHttp final : public HttpPort {
+ public:
+  std::unique_ptr<HttpSession> Open(const std::u16string&) override { return nullptr; }
+};
+class NoLauncher final : public LauncherPort {
+ public:
+  uint32_t Execute(const std::u16string&, int) override { return 2; }
+  bool OpenUrl(const std::u16string&, int) override { return false; }
+};
+class NoRegistry final : public RegistryPort {
+ public:
+  std::unique_ptr<RegKey> Open(RegRoot, const std::u16string&) override { return nullptr; }
+};
+class NoSystemInfo final : public SystemInfoPort {
+ public:
+  bool GetVersionEx(bool, OsVersionRecord&) override { return false; }
+  bool HasNativeSystemInfo() override { return false; }
+  uint16_t GetProcessorArchitecture(bool) override { return 0; }
+  int GetSystemMetrics(int) override { return 0; }
+  uint32_t GetSystemDirectory(uint32_t, std::u16string& out) override { out.clear(); return 0; }
+};
+class NoFind final : public FindPort {
+ public:
+  std::unique_ptr<FileFind> FindFirst(const std::u16string&) override { return nullptr; }
+};
+class NoProfile final : public ProfilePort {
+ public:
+  uint32_t GetString(const std::u16string&, const std::u16string&, const std::u16string& def,
+                     std::u16string& out, uint32_t capacity, const std::u16string&) override {
+    out = def.substr(0, capacity ? capacity - 1 : 0);
+    return static_cast<uint32_t>(out.size());
+  }
+  uint32_t GetInt(const std::u16string&, const std::u16string&, int32_t def, const std::u16string&) override {
+    return static_cast<uint32_t>(def);
+  }
+};
+class NoPcsc final : public PcscPort {
+ public:
+  int32_t EstablishContext(uint32_t, ScardContext&) override { return SCARD_E_NO_SERVICE; }
+  int32_t ReleaseContext(ScardContext) override { return SCARD_E_NO_SERVICE; }
+  int32_t ListReaders(ScardContext, std::u16string&, uint32_t&) override { return SCARD_E_NO_SERVICE; }
+  int32_t GetStatusChange(ScardContext, uint32_t, ReaderState*, uint32_t) override { return SCARD_E_NO_SERVICE; }
+  int32_t Connect(ScardContext, const std::u16string&, uint32_t, uint32_t, ScardHandle&, uint32_t&) override {
+    return SCARD_E_NO_SERVICE;
+  }
+  int32_t Transmit(ScardHandle, uint32_t, const uint8_t*, uint32_t, uint8_t*, uint32_t&) override {
+    return SCARD_E_NO_SERVICE;
+  }
+  int32_t Disconnect(ScardHandle, uint32_t) override { return SCARD_E_NO_SERVICE; }
+};
+
+}  // namespace
+
+std::unique_ptr<MutexPort> MakeMutexPort() { return std::make_unique<NoMutexes>(); }
+std::unique_ptr<FilePort> MakeFilePort() { return std::make_unique<NoFiles>(); }
+std::unique_ptr<HttpPort> MakeHttpPort() { return std::make_unique<NoHttp>(); }
+std::unique_ptr<LauncherPort> MakeLauncherPort() { return std::make_unique<NoLauncher>(); }
+std::unique_ptr<RegistryPort> MakeRegistryPort() { return std::make_unique<NoRegistry>(); }
+std::unique_ptr<SystemInfoPort> MakeSystemInfoPort() { return std::make_unique<NoSystemInfo>(); }
+std::unique_ptr<FindPort> MakeFindPort() { return std::make_unique<NoFind>(); }
+std::unique_ptr<ProfilePort> MakeProfilePort() { return std::make_unique<NoProfile>(); }
+std::unique_ptr<PcscPort> MakePcscPort() { return std::make_unique<NoPcsc>(); }
+
+}  // namespace qarx::linux_port

@@ -1,0 +1,40 @@
+// Everything the core needs from the operating system, bundled. Built once
+// at start-up by the OS's factory; tests build one from fakes.
+#pragma once
+
+#include <string>
+
+#include "platform/files.h"
+#include "platform/http.h"
+#include "platform/launcher.h"
+#include "platform/named_mutex.h"
+#include "platform/pcsc.h"
+#include "platform/registry.h"
+#include "platform/system_info.h"
+#include "platform/threads.h"
+#include "platform/ui.h"
+
+namespace qarx {
+
+// Addresses that differ per deployment.
+struct Endpoints {
+  std::u16string updateServer;  // scheme + host[:port], no trailing slash
+  std::u16string portalUrl;     // "http://" + host
+};
+
+struct Platform {
+  UiPort* ui = nullptr;
+  ThreadPort* threads = nullptr;
+  MutexPort* mutexes = nullptr;
+  FilePort* files = nullptr;
+  HttpPort* http = nullptr;
+  LauncherPort* launcher = nullptr;
+  RegistryPort* registry = nullptr;
+  SystemInfoPort* system = nullptr;
+  FindPort* find = nullptr;
+  ProfilePort* profile = nullptr;
+  PcscPort* pcsc = nullptr;
+  Endpoints endpoints;
+};
+
+}  // namespace qarx
