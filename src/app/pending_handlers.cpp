@@ -4,6 +4,7 @@
 #include "firmware/firmware_check_job.h"
 #include "terminal/reader_monitor.h"
 #include "terminal/reader_slot.h"
+#include "update/environment_check_job.h"
 
 namespace qarx {
 
@@ -12,6 +13,8 @@ void CQarxServiceDlg::OnTimer(uintptr_t) {}
 intptr_t CQarxServiceDlg::OnDownloadRequest(uintptr_t, intptr_t) { return 0; }
 void CQarxServiceDlg::OnDownloadButton() {}
 void CQarxServiceDlg::OnOK() {}
+int32_t CQarxServiceDlg::ReadPackageConfig() { return -1; }
+int32_t CQarxServiceDlg::ReadFirmwareConfig(const std::u16string&) { return -1; }
 
 // -- probes --
 void CQarxServiceDlg::OnSysInfo() {}
@@ -19,6 +22,7 @@ void CQarxServiceDlg::OnBrowser() {}
 void CQarxServiceDlg::OnCcidInfo() {}
 void CQarxServiceDlg::OnInstallInfo() {}
 void CQarxServiceDlg::OnCheckUpdate() {}
+int EnvironmentCheckJob(CQarxServiceDlg&) { return 0; }
 
 // -- card terminals --
 ReaderSlot g_readerSlots[kReaderSlotCount];

@@ -52,6 +52,11 @@ class CQarxServiceDlg : public MessageTarget {
   PackageInfo GetPackage(int kind) const;
   void SetPackage(int kind, const PackageInfo& info);
 
+  // Fill kinds 1-3, or kind 4 from the model's section, from the local copy
+  // of the configuration: 0, or -1 when its path cannot be formed.
+  int32_t ReadPackageConfig();
+  int32_t ReadFirmwareConfig(const std::u16string& model);
+
   // ---- message handlers (user-interface thread) ----
   bool OnInitDialog();
   void ResetDialogState();
