@@ -1,0 +1,49 @@
+#include "ui/events/event_sink.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qarx::events {
+
+namespace {
+// Close-on-exec where the C library knows it, so started programs do not
+// inherit the stream.
+#ifdef __GLIBC__
+constexpr const char* kAppendMode = "ae";
+#else
+constexpr const char* kAppendMode = "a";
+#endif
+}  // namespace
+
+EventSink::EventSink(std::string path, Clock::time_point start) : path_(std::move(path)), start_(start) {}
+
+EventSink::~EventSink() {
+  if (file_) std::fclose(file_);
+}
+
+void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
+  if (path_.empty()) return;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+  JsonLine head;
+  head.Int("t", ms).Str("ev", ev);
+  std::string line = "{" + head.Body();
+  if (!fields.Body().empty()) line += "," + fields.Body();
+  line += "}\n";
+
+  std::lock_guard lock(mu_);
+  if (failed_) return;
+  if (!file_) file_ = std::fopen(path_.c_str(), kAppendMode);
+  const bool ok = file_ && std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
+                  std::fflush(file_) == 0;
+  if (ok) return;
+  failed_ = true;
+  const std::string message = "qarx-service: cannot write the event stream " + path_ + ": " +
+                              std::strerror(errno) + "\n";
+  if (onError) {
+    onError(message);
+  } else {
+    std::fputs(message.c_str(), stderr);
+  }
+}
+
+}  // namespace qarx::events
