@@ -6,13 +6,6 @@ namespace qarx::linux_port {
 
 namespace {
 
-class NoMutexes final : public MutexPort {
- public:
-  std::unique_ptr<NamedMutex> Create(const std::u16string&, bool, bool& alreadyExisted) override {
-    alreadyExisted = false;
-    return nullptr;
-  }
-};
 class NoFiles final : public FilePort {
  public:
   uint32_t GetTempPath(uint32_t, std::u16string& out) override { out.clear(); return 0; }
@@ -73,7 +66,6 @@ class NoPcsc final : public PcscPort {
 
 }  // namespace
 
-std::unique_ptr<MutexPort> MakeMutexPort() { return std::make_unique<NoMutexes>(); }
 std::unique_ptr<FilePort> MakeFilePort() { return std::make_unique<NoFiles>(); }
 std::unique_ptr<HttpPort> MakeHttpPort() { return std::make_unique<NoHttp>(); }
 std::unique_ptr<LauncherPort> MakeLauncherPort() { return std::make_unique<NoLauncher>(); }
