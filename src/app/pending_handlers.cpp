@@ -8,14 +8,6 @@
 
 namespace qarx {
 
-// -- configuration and downloads --
-void CQarxServiceDlg::OnTimer(uintptr_t) {}
-intptr_t CQarxServiceDlg::OnDownloadRequest(uintptr_t, intptr_t) { return 0; }
-void CQarxServiceDlg::OnDownloadButton() {}
-void CQarxServiceDlg::OnOK() {}
-int32_t CQarxServiceDlg::ReadPackageConfig() { return -1; }
-int32_t CQarxServiceDlg::ReadFirmwareConfig(const std::u16string&) { return -1; }
-
 // -- probes --
 void CQarxServiceDlg::OnSysInfo() {}
 void CQarxServiceDlg::OnBrowser() {}

@@ -13,6 +13,8 @@ inline constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000u;
 class HttpRequest {
  public:
   virtual ~HttpRequest() = default;  // closes the request handle
+  // The status code of the final answer, after redirects (HTTP_QUERY_STATUS_CODE).
+  virtual uint32_t StatusCode() = 0;
   // Reads up to toRead bytes; fills the whole buffer unless the body ends
   // first. read = 0 at the end of the body. False on a failed read.
   virtual bool Read(void* buffer, uint32_t toRead, uint32_t& read) = 0;
@@ -21,7 +23,9 @@ class HttpRequest {
 class HttpSession {
  public:
   virtual ~HttpSession() = default;  // closes the client handle
-  // Null when the URL cannot be opened.
+  // Null when the URL cannot be opened: no connection, no answer, too many
+  // redirects or a redirect from https to another scheme. Returns once the
+  // final answer's headers have arrived.
   virtual std::unique_ptr<HttpRequest> OpenUrl(const std::u16string& url, uint32_t flags) = 0;
 };
 

@@ -1,0 +1,61 @@
+// The dialog's handlers of this subsystem: download requests, the hidden
+// download button 1005 and the OK command.
+#include <new>
+
+#include "app/qarx_service_dlg.h"
+#include "download/package_download_job.h"
+#include "download/temp_fetch.h"
+
+namespace qarx {
+
+namespace {
+
+// The two fixed installers of the diagnostic button and the OK command.
+struct FixedInstaller {
+  std::u16string_view fileName;
+  std::u16string_view serverPath;
+  std::u16string_view fetched;
+  std::u16string_view fetchFailed;
+  std::u16string_view rejected;
+  std::u16string_view started;
+  std::u16string_view startFailed;
+};
+
+constexpr FixedInstaller kFixedInstallers[2] = {
+    {u"ic_activeX.exe", u"/portal/qre/ic/ic_activeX.exe", u"控件下载成功!", u"控件下载失败!", u"控件安装包异常!",
+     u"控件安装成功!", u"控件安装失败!"},
+    {u"CCID.exe", u"/portal/qre/ic/Setup_ic_terminal_driver.exe", u"CCID驱动下载成功!", u"CCID驱动下载失败!",
+     u"CCID驱动安装包异常!", u"CCID驱动安装成功!", u"CCID驱动安装失败!"},
+};
+
+}  // namespace
+
+intptr_t CQarxServiceDlg::OnDownloadRequest(uintptr_t wParam, intptr_t lParam) {
+  auto args = std::shared_ptr<DownloadJobArgs>(new (std::nothrow) DownloadJobArgs);
+  if (!args) return 0;
+  // The poster names the dialog; a request without one is meant for this one.
+  args->dialog = wParam != 0 ? reinterpret_cast<CQarxServiceDlg*>(wParam) : this;
+  args->kind = static_cast<int32_t>(lParam);
+  platform_.threads->StartDetached([args = std::move(args)]() mutable { PackageDownloadJob(std::move(args)); });
+  return 0;
+}
+
+void CQarxServiceDlg::OnDownloadButton() {
+  for (const FixedInstaller& installer : kFixedInstallers) {
+    const std::u16string url = platform_.endpoints.updateServer + std::u16string(installer.serverPath);
+    AppendLog(FetchToTemp(platform_, installer.fileName, url) == 0 ? installer.fetched : installer.fetchFailed);
+  }
+  AppendLog(kSeparatorLine);
+}
+
+void CQarxServiceDlg::OnOK() {
+  for (const FixedInstaller& installer : kFixedInstallers) {
+    if (CheckPackage(installer.fileName) != 0)
+      AppendLog(installer.rejected);
+    else
+      AppendLog(RunFromTemp(platform_, installer.fileName) == 0 ? installer.started : installer.startFailed);
+  }
+  AppendLog(kSeparatorLine);
+}
+
+}  // namespace qarx

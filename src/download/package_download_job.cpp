@@ -1,0 +1,135 @@
+#include "download/package_download_job.h"
+
+#include "app/qarx_service_dlg.h"
+#include "download/temp_fetch.h"
+#include "download/temp_files.h"
+#include "download/transfer.h"
+#include "firmware/firmware_update_handle.h"
+
+namespace qarx {
+
+namespace {
+
+// Moves the status line and the progress bar as pieces arrive: one step each
+// time more than one percent of the expected size has come in.
+class ProgressDisplay final : public TransferObserver {
+ public:
+  ProgressDisplay(CQarxServiceDlg& dialog, uint32_t stepBytes) : dialog_(dialog), stepBytes_(stepBytes) {}
+  void OnReading() override { dialog_.SetStatusText(kDownloadingText); }
+  void OnPiece(uint32_t bytes) override {
+    sinceStep_ += bytes;
+    if (sinceStep_ > stepBytes_) {
+      ++steps_;
+      dialog_.SetProgressPos(steps_);
+      sinceStep_ -= stepBytes_;
+    }
+    dialog_.SetStatusText(kDownloadingText);
+  }
+  void OnEnd() override { dialog_.SetProgressPos(100); }
+
+ private:
+  CQarxServiceDlg& dialog_;
+  const uint32_t stepBytes_;
+  uint32_t sinceStep_ = 0;
+  int steps_ = 0;
+};
+
+// The last step of every path after the kind was accepted.
+int32_t EndJob(CQarxServiceDlg& dialog, int32_t kind, int32_t result, bool resetProgress) {
+  if (kind == kPackageFirmware) ReleaseFirmwareUpdateHandle();
+  if (resetProgress) dialog.SetProgressPos(0);
+  return result;
+}
+
+// An existing file is kept only when its version is known and none of its
+// numbers is below the configured one.
+bool ExistingFileIsCurrent(const PackageHooks& hooks, const std::u16string& path, const PackageInfo& info) {
+  uint32_t major = 0, build = 0, revision = 0, minor = 0;
+  if (hooks.probeFileVersion(path, major, build, revision, minor) != 0) return false;
+  return !(major < info.VersionMajor || build < info.VersionBuild || revision < info.VersionRevision ||
+           minor < info.VersionMinor);
+}
+
+// Shows the dialog and the tray icon for the transfer and undoes both after it.
+int32_t ShowTransfer(CQarxServiceDlg& dialog, const std::u16string& url, uint32_t stepBytes,
+                     std::unique_ptr<WritableFile> file) {
+  dialog.m_bDownloading = 1;
+  dialog.ShowWindow(SW_SHOW);
+  dialog.UpdateTrayIcon(false);
+
+  HttpHandles handles;
+  ProgressDisplay progress(dialog, stepBytes);
+  const int32_t result = TransferToFile(*dialog.platform().http, url, *file, handles, progress);
+
+  dialog.UpdateTrayIcon(true);
+  dialog.m_bDownloading = 0;
+  dialog.ShowWindow(SW_HIDE);
+  file.reset();
+  handles.session.reset();
+  handles.request.reset();
+  return result;
+}
+
+// The package is there: check it and ask whether to start it.
+int32_t OfferInstall(CQarxServiceDlg& dialog, int32_t kind, const PackageHooks& hooks) {
+  const PackageTexts& texts = kPackageTexts[kind];
+  dialog.SetStatusText(texts.done);
+  if (hooks.checkPackage(texts.fileName) != 0) {
+    dialog.SetStatusText(texts.rejected);
+    return texts.rejectCode;
+  }
+  const int answer = dialog.MessageBox(BoxOwner::Desktop, texts.prompt, kQuestionCaption, MB_YESNO | MB_ICONQUESTION);
+  if (answer == IDYES) {
+    if (kind == kPackageControl)
+      dialog.MessageBox(BoxOwner::Desktop, kCloseBrowserWarning, kQuestionCaption, MB_OK | MB_ICONWARNING);
+    RunFromTemp(dialog.platform(), texts.fileName);
+  }
+  return 0;
+}
+
+}  // namespace
+
+PackageHooks DefaultPackageHooks() { return {&CheckPackage, &ProbeFileVersion}; }
+
+int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args) {
+  return PackageDownloadJob(std::move(args), DefaultPackageHooks());
+}
+
+int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageHooks& hooks) {
+  CQarxServiceDlg& dialog = *args->dialog;
+  const int32_t kind = args->kind;
+  args.reset();
+
+  if (kind < kPackageCcid || kind > kPackageFirmware) {
+    dialog.SetStatusText(kConfigErrorText);
+    return -1;
+  }
+  const PackageTexts& texts = kPackageTexts[kind];
+  dialog.SetStatusText(texts.start);
+  const PackageInfo info = dialog.GetPackage(kind);
+  // The bytes that make one percent of the expected size.
+  const uint32_t stepBytes = static_cast<uint32_t>(info.Size) * 1024u / 100u;
+
+  FilePort& files = *dialog.platform().files;
+  std::u16string path;
+  if (!TempFilePath(dialog.platform(), texts.fileName, path)) return EndJob(dialog, kind, -1, false);
+
+  bool download = true;
+  if (files.PathFileExists(path)) {
+    download = !ExistingFileIsCurrent(hooks, path, info);
+    if (download) files.DeleteFile(path);
+  }
+  if (download) {
+    std::unique_ptr<WritableFile> file = files.CreateFile(path);
+    if (!file) return EndJob(dialog, kind, -2, false);
+    const int32_t result = ShowTransfer(dialog, info.URL, stepBytes, std::move(file));
+    if (result != 0) {
+      files.DeleteFile(path);
+      dialog.SetStatusText(texts.failed);
+      return EndJob(dialog, kind, result, true);
+    }
+  }
+  return EndJob(dialog, kind, OfferInstall(dialog, kind, hooks), true);
+}
+
+}  // namespace qarx

@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+#include "download/package_download_job.h"
+#include "download/temp_fetch.h"
+#include "firmware/firmware_update_handle.h"
+#include "support/download_world.h"
+
+namespace qarx {
+namespace {
+
+using testing::DownloadWorld;
+using testing::FakeAnswer;
+
+const std::u16string kControlUrl = u"https://update.test/static/basis/ic/ICCardSetup_1.0.0.1.exe";
+const std::u16string kFirmwareUrl = u"https://update.test/cos/VLT100.exe";
+
+int32_t RunJob(DownloadWorld& w, int32_t kind, const PackageHooks& hooks = DefaultPackageHooks()) {
+  auto args = std::make_shared<DownloadJobArgs>();
+  args->dialog = &w.dlg;
+  args->kind = kind;
+  return PackageDownloadJob(std::move(args), hooks);
+}
+
+void SetPackage(DownloadWorld& w, int kind, const std::u16string& url, int32_t sizeKb) {
+  PackageInfo info = w.dlg.GetPackage(kind);
+  info.URL = url;
+  info.Size = sizeKb;
+  w.dlg.SetPackage(kind, info);
+}
+
+// Progress positions sent since the world was set up.
+std::vector<int> Positions(const DownloadWorld& w) {
+  std::vector<int> out;
+  for (const std::string& c : w.fake.ui.calls())
+    if (c.rfind("pos ", 0) == 0) out.push_back(std::stoi(c.substr(4)));
+  return out;
+}
+
+std::vector<std::string> Without(std::vector<std::string> calls, const std::string& prefix) {
+  std::erase_if(calls, [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+  return calls;
+}
+
+TEST(PackageDownloadJob, KindOutsideOneToFourOnlySaysConfigurationError) {
+  for (int32_t kind : {0, 5, -1}) {
+    DownloadWorld w;
+    bool exists = false;
+    g_hFirmwareUpdateMutex = w.fake.mutexes.Create(std::u16string(kFirmwareUpdateMutexName), true, exists);
+    EXPECT_EQ(RunJob(w, kind), -1);
+    EXPECT_EQ(w.fake.ui.calls(), (std::vector<std::string>{"status 配置文件错误!"}));
+    EXPECT_TRUE(w.http.events().empty());
+    EXPECT_NE(g_hFirmwareUpdateMutex, nullptr);
+    g_hFirmwareUpdateMutex.reset();
+  }
+}
+
+TEST(PackageDownloadJob, SuccessfulDownloadShowsTheExactSequence) {
+  DownloadWorld w;
+  w.dlg.SetPackage(3, PackageInfo{u"https://update.test/s.exe", 3, 1, 0, 0, 1});
+  w.http.Serve(u"https://update.test/s.exe", FakeAnswer{200, DownloadWorld::Body(2500)});
+  w.fake.ui.QueueAnswers({IDYES});
+
+  EXPECT_EQ(RunJob(w, 3), 0);
+  const std::vector<std::string> expected = {
+      "status 开始下载最新的服务程序!",
+      "show 5",
+      "tray add 128",
+      "show 1",
+      "status 正在下载最新程序……",
+      "pos 1",
+      "status 正在下载最新程序……",
+      "pos 2",
+      "status 正在下载最新程序……",
+      "pos 3",
+      "status 正在下载最新程序……",
+      "pos 100",
+      "tray delete 128",
+      "show 0",
+      "show 0",
+      "status 最新服务程序下载完成!",
+      "box Veltrane服务程序提示 |  最新的服务程序下载完成!\r\n\r\n是否需要立即安装最新程序? -> 6",
+      "pos 0",
+  };
+  EXPECT_EQ(w.fake.ui.calls(), expected);
+  EXPECT_EQ(w.files.Content(u"VLT_Terminal_Server.exe"), DownloadWorld::Body(2500));
+  ASSERT_EQ(w.launcher.executed().size(), 1u);
+  EXPECT_EQ(w.launcher.executed()[0].target, u"/tmp/qarx-test/VLT_Terminal_Server.exe");
+  EXPECT_EQ(w.fake.ui.boxes()[0].style, MB_YESNO | MB_ICONQUESTION);
+  EXPECT_EQ(w.fake.ui.boxes()[0].owner, BoxOwner::Desktop);
+  EXPECT_EQ(w.dlg.m_bDownloading, 0);
+  EXPECT_EQ(w.dlg.m_nTrayRefCount, 0);
+}
+
+// Positions sent for a body of `pieces` full pieces with the given size.
+std::vector<int> PositionsFor(int32_t sizeKb, size_t pieces) {
+  DownloadWorld w;
+  SetPackage(w, 1, u"https://update.test/c.exe", sizeKb);
+  w.http.Serve(u"https://update.test/c.exe", FakeAnswer{200, DownloadWorld::Body(pieces * 1024)});
+  EXPECT_EQ(RunJob(w, 1), 0);
+  return Positions(w);
+}
+
+TEST(PackageDownloadJob, DefaultDriverSizeStepsAfterThe21stAnd41stPiece) {
+  // 2048 KB: one step is 20971 bytes; after 21 pieces 533 bytes carry over.
+  for (size_t pieces : {20u, 21u, 40u, 41u}) {
+    const std::vector<int> positions = PositionsFor(2048, pieces);
+    std::vector<int> expected;
+    if (pieces >= 21) expected.push_back(1);
+    if (pieces >= 41) expected.push_back(2);
+    expected.push_back(100);
+    expected.push_back(0);
+    EXPECT_EQ(positions, expected) << pieces << " pieces";
+  }
+}
+
+TEST(PackageDownloadJob, SmallSizeStepsOncePerPieceThenJumpsTo100) {
+  std::vector<int> expected;
+  for (int i = 1; i <= 30; ++i) expected.push_back(i);
+  expected.push_back(100);
+  expected.push_back(0);
+  EXPECT_EQ(PositionsFor(30, 30), expected);
+}
+
+TEST(PackageDownloadJob, SizeZeroStepsEveryPieceAndPassesPositionsAbove100) {
+  const std::vector<int> positions = PositionsFor(0, 130);
+  ASSERT_EQ(positions.size(), 132u);
+  EXPECT_EQ(positions[99], 100);
+  EXPECT_EQ(positions[129], 130);
+  EXPECT_EQ(positions[130], 100);
+  EXPECT_EQ(positions[131], 0);
+}
+
+TEST(PackageDownloadJob, StepNeedsStrictlyMoreThanOnePercent) {
+  // 100 KB: one percent is exactly one full piece, which is not more than it.
+  for (auto [bytes, expected] : {std::pair<size_t, std::vector<int>>{3 * 1024, {1, 2, 100, 0}},
+                                 std::pair<size_t, std::vector<int>>{3 * 1024 + 1, {1, 2, 3, 100, 0}}}) {
+    DownloadWorld w;
+    SetPackage(w, 3, u"https://update.test/s.exe", 100);
+    w.http.Serve(u"https://update.test/s.exe", FakeAnswer{200, DownloadWorld::Body(bytes)});
+    EXPECT_EQ(RunJob(w, 3), 0);
+    EXPECT_EQ(Positions(w), expected) << bytes;
+  }
+}
+
+// One row of the job's result table and what it leaves.
+struct JobRow {
+  const char* label;
+  std::function<void(DownloadWorld&)> arrange;
+  int32_t result;
+  bool transferShown;  // dialog and tray icon came and went
+  bool fileLeft;
+  const char* lastStatus;
+  bool progressReset;
+};
+
+class JobRows : public ::testing::TestWithParam<JobRow> {};
+
+PackageHooks Rejecting() {
+  return {[](std::u16string_view) { return 1; }, &ProbeFileVersion};
+}
+
+TEST_P(JobRows, ResultTextAndFileState) {
+  const JobRow& row = GetParam();
+  DownloadWorld w;
+  w.http.Serve(kControlUrl, FakeAnswer{200, DownloadWorld::Body(3000)});
+  row.arrange(w);
+  const bool reject = std::string(row.label).rfind("rejected", 0) == 0;
+
+  EXPECT_EQ(RunJob(w, 2, reject ? Rejecting() : DefaultPackageHooks()), row.result);
+  const auto calls = w.fake.ui.calls();
+  const bool shown = std::find(calls.begin(), calls.end(), "tray add 128") != calls.end();
+  EXPECT_EQ(shown, row.transferShown);
+  if (shown) {
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "tray delete 128"), calls.end());
+  }
+  EXPECT_EQ(w.files.Has(u"VLT_Terminal_Control.exe"), row.fileLeft);
+  EXPECT_EQ(w.fake.ui.statuses().back(), FromUtf8(row.lastStatus));
+  const std::vector<int> positions = Positions(w);
+  EXPECT_EQ(!positions.empty() && positions.back() == 0, row.progressReset);
+  EXPECT_FALSE(w.fake.ui.trayShown());
+  EXPECT_EQ(w.dlg.m_bDownloading, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, JobRows,
+    ::testing::Values(
+        JobRow{"received", [](DownloadWorld&) {}, 0, true, true, "最新的默认浏览器控件下载完成!", true},
+        JobRow{"folder_does_not_fit", [](DownloadWorld& w) { w.files.reportedLength = 261; }, -1, false, false,
+               "开始下载最新的浏览器控件!", false},
+        JobRow{"create_fails", [](DownloadWorld& w) { w.files.failCreate = true; }, -2, false, false,
+               "开始下载最新的浏览器控件!", false},
+        JobRow{"no_client_handle", [](DownloadWorld& w) { w.http.failSession = true; }, -3, true, false,
+               "最新的默认浏览器控件下载失败!", true},
+        JobRow{"url_not_opened", [](DownloadWorld& w) { w.http.Forget(kControlUrl); }, -4, true, false,
+               "最新的默认浏览器控件下载失败!", true},
+        JobRow{"empty_url", [](DownloadWorld& w) { SetPackage(w, 2, u"", 180); }, -4, true, false,
+               "最新的默认浏览器控件下载失败!", true},
+        JobRow{"not_found_page", [](DownloadWorld& w) { w.http.Serve(kControlUrl, FakeAnswer{404, "gone"}); }, -4,
+               true, false, "最新的默认浏览器控件下载失败!", true},
+        JobRow{"read_fails",
+               [](DownloadWorld& w) { w.http.Serve(kControlUrl, FakeAnswer{200, DownloadWorld::Body(3000), false, 2}); },
+               -5, true, false, "最新的默认浏览器控件下载失败!", true},
+        JobRow{"write_fails", [](DownloadWorld& w) { w.files.failWriteAt = 3; }, -6, true, false,
+               "最新的默认浏览器控件下载失败!", true},
+        JobRow{"rejected_package", [](DownloadWorld&) {}, -7, true, true, "最新的浏览器控件安装包异常!", true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(PackageDownloadJob, RejectionCodesPerKind) {
+  const std::pair<int32_t, int32_t> rows[] = {{1, -6}, {2, -7}, {3, -8}, {4, -8}};
+  for (auto [kind, code] : rows) {
+    DownloadWorld w;
+    SetPackage(w, kind, u"https://update.test/p.exe", 1);
+    w.http.Serve(u"https://update.test/p.exe", FakeAnswer{200, "MZ"});
+    EXPECT_EQ(RunJob(w, kind, Rejecting()), code) << kind;
+    EXPECT_TRUE(w.fake.ui.boxes().empty());
+    EXPECT_TRUE(w.launcher.executed().empty());
+  }
+}
+
+TEST(PackageDownloadJob, WindDownPrecedesClosingTheFile) {
+  DownloadWorld w;
+  std::vector<std::string> uiAtClose;
+  std::vector<std::string> closes;
+  w.files.onEvent = [&](const std::string& e) {
+    if (e.rfind("close", 0) == 0) {
+      uiAtClose = w.fake.ui.calls();
+      closes.push_back("file");
+    }
+  };
+  w.http.onEvent = [&](const std::string& e) {
+    if (e.rfind("close", 0) == 0) closes.push_back(e);
+  };
+  w.http.Serve(kControlUrl, FakeAnswer{200, "body"});
+  EXPECT_EQ(RunJob(w, 2), 0);
+  ASSERT_GE(uiAtClose.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(uiAtClose.end() - 3, uiAtClose.end()),
+            (std::vector<std::string>{"tray delete 128", "show 0", "show 0"}));
+  EXPECT_EQ(closes, (std::vector<std::string>{"file", "close session", "close request"}));
+}
+
+TEST(PackageDownloadJob, ExistingFileIsReplaced) {
+  DownloadWorld w;
+  w.files.Put(u"VLT_Terminal_Control.exe", "stale");
+  w.http.Serve(kControlUrl, FakeAnswer{200, "fresh"});
+  EXPECT_EQ(RunJob(w, 2), 0);
+  EXPECT_EQ(w.files.Content(u"VLT_Terminal_Control.exe"), "fresh");
+}
+
+TEST(PackageDownloadJob, CurrentExistingFileSkipsTheTransfer) {
+  DownloadWorld w;
+  w.dlg.SetPackage(2, PackageInfo{kControlUrl, 180, 1, 2, 3, 4});
+  w.files.Put(u"VLT_Terminal_Control.exe", "kept");
+  const PackageHooks knowsVersion{&CheckPackage,
+                                  [](const std::u16string&, uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d) {
+                                    a = 1, b = 2, c = 3, d = 4;
+                                    return 0;
+                                  }};
+  EXPECT_EQ(RunJob(w, 2, knowsVersion), 0);
+  EXPECT_TRUE(w.http.events().empty());
+  EXPECT_EQ(w.files.Content(u"VLT_Terminal_Control.exe"), "kept");
+  EXPECT_EQ(Without(w.fake.ui.calls(), "box"),
+            (std::vector<std::string>{"status 开始下载最新的浏览器控件!", "status 最新的默认浏览器控件下载完成!", "pos 0"}));
+
+  // One number below the configured one: downloaded again.
+  const PackageHooks older{&CheckPackage,
+                           [](const std::u16string&, uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d) {
+                             a = 9, b = 9, c = 9, d = 3;
+                             return 0;
+                           }};
+  w.http.Serve(kControlUrl, FakeAnswer{200, "new"});
+  EXPECT_EQ(RunJob(w, 2, older), 0);
+  EXPECT_EQ(w.files.Content(u"VLT_Terminal_Control.exe"), "new");
+}
+
+TEST(PackageDownloadJob, NoLeavesTheFileAndStartsNothing) {
+  DownloadWorld w;
+  w.http.Serve(kControlUrl, FakeAnswer{200, "x"});
+  w.fake.ui.QueueAnswers({IDNO});
+  EXPECT_EQ(RunJob(w, 2), 0);
+  EXPECT_EQ(w.fake.ui.boxes().size(), 1u);
+  EXPECT_TRUE(w.launcher.executed().empty());
+  EXPECT_TRUE(w.files.Has(u"VLT_Terminal_Control.exe"));
+}
+
+TEST(PackageDownloadJob, YesToTheControlWarnsBeforeStarting) {
+  DownloadWorld w;
+  w.http.Serve(kControlUrl, FakeAnswer{200, "x"});
+  w.fake.ui.QueueAnswers({IDYES, IDOK});
+  size_t launchesAtWarning = 99;
+  w.fake.ui.onBox = [&](const testing::BoxRecord& box) {
+    if (box.style == (MB_OK | MB_ICONWARNING)) launchesAtWarning = w.launcher.executed().size();
+  };
+  EXPECT_EQ(RunJob(w, 2), 0);
+  const auto boxes = w.fake.ui.boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, u"最新的浏览器控件下载完成!\r\n\r\n是否需要立即安装最新控件?");
+  EXPECT_EQ(boxes[1].text, u"   请确定关闭浏览器,\r\n停止使用IC卡互联网终端!");
+  EXPECT_EQ(boxes[1].caption, u"Veltrane服务程序提示");
+  EXPECT_EQ(launchesAtWarning, 0u);
+  EXPECT_EQ(w.launcher.executed().size(), 1u);
+}
+
+TEST(PackageDownloadJob, FailedLaunchChangesNothingVisible) {
+  DownloadWorld w;
+  w.http.Serve(kControlUrl, FakeAnswer{200, "x"});
+  w.fake.ui.QueueAnswers({IDYES, IDOK});
+  w.launcher.executeResult = 2;
+  EXPECT_EQ(RunJob(w, 2), 0);
+  EXPECT_EQ(w.fake.ui.statuses().back(), u"最新的默认浏览器控件下载完成!");
+}
+
+TEST(PackageDownloadJob, PromptsPerKind) {
+  const char16_t* prompts[] = {nullptr, u" 最新的CCID驱动下载完成!\r\n\r\n是否需要立即安装最新驱动?",
+                               u"最新的浏览器控件下载完成!\r\n\r\n是否需要立即安装最新控件?",
+                               u" 最新的服务程序下载完成!\r\n\r\n是否需要立即安装最新程序?",
+                               u" 固件升级程序下载完成!\r\n\r\n是否需要立即安装?"};
+  const char16_t* files[] = {nullptr, u"VLT_Terminal_CCID.exe", u"VLT_Terminal_Control.exe",
+                             u"VLT_Terminal_Server.exe", u"VLT_Terminal_CosUpdate.exe"};
+  for (int kind = 1; kind <= 4; ++kind) {
+    DownloadWorld w;
+    SetPackage(w, kind, u"https://update.test/p.exe", 1);
+    w.http.Serve(u"https://update.test/p.exe", FakeAnswer{200, "MZ"});
+    EXPECT_EQ(RunJob(w, kind), 0);
+    ASSERT_EQ(w.fake.ui.boxes().size(), 1u);
+    EXPECT_EQ(w.fake.ui.boxes()[0].text, prompts[kind]);
+    EXPECT_TRUE(w.files.Has(files[kind]));
+  }
+}
+
+// The firmware-update mutex is released on every path after the kind check.
+class FirmwareRelease : public ::testing::TestWithParam<std::function<void(DownloadWorld&)>> {};
+
+TEST_P(FirmwareRelease, MutexGoneAtTheEnd) {
+  DownloadWorld w;
+  SetPackage(w, 4, kFirmwareUrl, 320);
+  w.http.Serve(kFirmwareUrl, FakeAnswer{200, DownloadWorld::Body(5000)});
+  GetParam()(w);
+  const std::u16string name(kFirmwareUpdateMutexName);
+  bool existed = false;
+  g_hFirmwareUpdateMutex = w.fake.mutexes.Create(name, true, existed);
+  ASSERT_TRUE(w.fake.mutexes.Exists(name));
+
+  RunJob(w, 4);
+  EXPECT_EQ(g_hFirmwareUpdateMutex, nullptr);
+  EXPECT_FALSE(w.fake.mutexes.Exists(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPath, FirmwareRelease,
+    ::testing::Values([](DownloadWorld&) {},
+                      [](DownloadWorld& w) { w.fake.ui.QueueAnswers({IDYES}); },
+                      [](DownloadWorld& w) { w.files.reportedLength = 500; },
+                      [](DownloadWorld& w) { w.files.failCreate = true; },
+                      [](DownloadWorld& w) { w.http.failSession = true; },
+                      [](DownloadWorld& w) { w.http.Forget(kFirmwareUrl); },
+                      [](DownloadWorld& w) { w.http.Serve(kFirmwareUrl, FakeAnswer{200, "xx", false, 1}); },
+                      [](DownloadWorld& w) { w.files.failWriteAt = 1; }));
+
+TEST(PackageDownloadJob, FirmwareJobWithoutHandleEndsNormally) {
+  DownloadWorld w;
+  SetPackage(w, 4, kFirmwareUrl, 320);
+  w.http.Serve(kFirmwareUrl, FakeAnswer{200, "x"});
+  g_hFirmwareUpdateMutex.reset();
+  EXPECT_EQ(RunJob(w, 4), 0);
+  EXPECT_EQ(Positions(w).back(), 0);
+}
+
+}  // namespace
+}  // namespace qarx
