@@ -4,17 +4,8 @@
 #include "firmware/firmware_check_job.h"
 #include "terminal/reader_monitor.h"
 #include "terminal/reader_slot.h"
-#include "update/environment_check_job.h"
 
 namespace qarx {
-
-// -- probes --
-void CQarxServiceDlg::OnSysInfo() {}
-void CQarxServiceDlg::OnBrowser() {}
-void CQarxServiceDlg::OnCcidInfo() {}
-void CQarxServiceDlg::OnInstallInfo() {}
-void CQarxServiceDlg::OnCheckUpdate() {}
-int EnvironmentCheckJob(CQarxServiceDlg&) { return 0; }
 
 // -- card terminals --
 ReaderSlot g_readerSlots[kReaderSlotCount];
