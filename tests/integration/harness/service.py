@@ -19,7 +19,7 @@ Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None,
     bin_dir      where qarx-service is; $QARX_BIN_DIR, else build/default/bin
     ui           QARX_UI
 
-Methods: start() (also __enter__), send(line), close_stdin(), mark(), events(),
+Methods: start() (also __enter__; starting twice starts once), send(line), close_stdin(), mark(), events(),
 wait_event(ev, timeout=TIMEOUT, since=0, **fields), wait_stdout(text,
 timeout=TIMEOUT) -> the line, stdout_lines(), stderr_lines(),
 wait_exit(timeout=TIMEOUT) -> exit status, stop(timeout=TIMEOUT) -> exit status,
@@ -71,6 +71,8 @@ class Service:
 
     # ---- life ----
     def start(self):
+        if self.process:
+            return self
         self.process = subprocess.Popen(
             [self._bin], env=self._env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         for stream, lines in ((self.process.stdout, self._stdout), (self.process.stderr, self._stderr)):
@@ -105,6 +107,11 @@ class Service:
             raise AssertionError("qarx-service still runs after %ss" % timeout) from None
         for reader in self._readers:
             reader.join(timeout=5)
+        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
+            try:
+                stream.close()
+            except OSError:
+                pass
         return code
 
     def stop(self, timeout=TIMEOUT):

@@ -1,0 +1,117 @@
+"""The service as a process: one instance, its exits, its console."""
+
+import os
+import signal
+import tempfile
+import unittest
+
+from harness.service import Service
+
+
+class SingleInstance(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory(prefix="qarx-run-")
+        self.runtime = os.path.join(self._dir.name, "run")
+        os.mkdir(self.runtime, 0o700)
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def started(self):
+        """A first instance, initialised and hidden."""
+        first = Service(runtime_dir=self.runtime).start()
+        first.wait_event("window", show=0)
+        return first
+
+    def test_second_start_ends_at_once_silently_and_leaves_the_first_alone(self):
+        with self.started() as first:
+            with Service(runtime_dir=self.runtime) as second:
+                self.assertEqual(second.wait_exit(), 0)
+                self.assertEqual(second.events(), [])
+                self.assertFalse(os.path.exists(second.events_path))
+                self.assertEqual(second.stdout_lines(), [])
+            self.assertIsNone(first.process.poll())
+            before = len(first.events())
+            first.send("open")
+            first.wait_event("window", since=before, show=1)
+            self.assertEqual(first.stop(), 0)
+
+    def test_a_new_start_runs_after_exit(self):
+        with self.started() as first:
+            self.assertEqual(first.stop(), 0)
+            self.assertEqual([e["ev"] for e in first.events()[-2:]], ["tray", "exit"])
+        with self.started() as again:
+            self.assertEqual(again.stop(), 0)
+
+    def test_a_new_start_runs_after_the_first_was_killed(self):
+        with self.started() as first:
+            first.kill(signal.SIGKILL)
+        with self.started() as again:
+            self.assertIsNone(again.process.poll())
+            self.assertEqual(again.stop(), 0)
+
+
+class Console(unittest.TestCase):
+    def test_start_hides_the_dialog_and_exit_deletes_the_tray_icon(self):
+        with Service() as svc:
+            self.assertEqual(svc.stop(), 0)
+            evs = [(e["ev"], e.get("show", e.get("op"))) for e in svc.events()]
+            # Reset hides it; the framework's first showing paints the frame,
+            # which hides it again; Exit deletes the icon it never showed.
+            self.assertEqual(evs[0], ("window", 0))
+            self.assertIn(("window", 0), evs[1:-2])
+            self.assertNotIn(("window", 1), evs)
+            self.assertEqual(evs[-2:], [("tray", "delete"), ("exit", None)])
+            self.assertTrue(all(isinstance(e["t"], int) and e["t"] >= 0 for e in svc.events()))
+
+    def test_cancel_close_and_hide_only_hide(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            for command in ("cancel", "2", "hide", "1131"):
+                mark = svc.mark()
+                svc.send(command)
+                svc.wait_event("window", since=mark, show=0)
+            self.assertIsNone(svc.process.poll())
+            self.assertEqual(svc.stop(), 0)
+
+    def test_open_and_minimize_show_then_the_frame_paint_hides(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            for command, code in (("open", 1), ("1127", 1), ("minimize", 2)):
+                mark = svc.mark()
+                svc.send(command)
+                svc.wait_event("window", since=mark, show=code)
+                svc.wait_event("window", since=mark + 1, show=0)
+            svc.stop()
+
+    def test_unknown_command_is_one_error_line(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            svc.send("frobnicate")
+            svc.send("open")  # still listening afterwards
+            svc.wait_event("window", show=1)
+            errors = [l for l in svc.stderr_lines() if "frobnicate" in l]
+            self.assertEqual(len(errors), 1)
+            svc.stop()
+
+    def test_tray_clicks_need_the_icon(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            svc.send("tray-right")
+            svc.send("open")
+            svc.wait_event("window", show=1)
+            self.assertEqual([e for e in svc.events() if e["ev"] == "menu"], [])
+            self.assertTrue(any("tray" in l for l in svc.stderr_lines()))
+            svc.stop()
+
+    def test_end_of_input_keeps_the_service_running(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            svc.close_stdin()
+            # Only a signal can end it now; it must still be alive for that.
+            self.assertIsNone(svc.process.poll())
+            self.assertEqual(svc.kill(signal.SIGTERM), -signal.SIGTERM)
+
+
+if __name__ == "__main__":
+    unittest.main()
