@@ -6,22 +6,6 @@ namespace qarx::linux_port {
 
 namespace {
 
-class NoFiles final : public FilePort {
- public:
-  uint32_t GetTempPath(uint32_t, std::u16string& out) override { out.clear(); return 0; }
-  bool PathFileExists(const std::u16string&) override { return false; }
-  bool DeleteFile(const std::u16string&) override { return false; }
-  std::unique_ptr<WritableFile> CreateFile(const std::u16string&) override { return nullptr; }
-};
-class NoHttp final : public HttpPort {
- public:
-  std::unique_ptr<HttpSession> Open(const std::u16string&) override { return nullptr; }
-};
-class NoLauncher final : public LauncherPort {
- public:
-  uint32_t Execute(const std::u16string&, int) override { return 2; }
-  bool OpenUrl(const std::u16string&, int) override { return false; }
-};
 class NoRegistry final : public RegistryPort {
  public:
   std::unique_ptr<RegKey> Open(RegRoot, const std::u16string&) override { return nullptr; }
@@ -37,17 +21,6 @@ class NoSystemInfo final : public SystemInfoPort {
 class NoFind final : public FindPort {
  public:
   std::unique_ptr<FileFind> FindFirst(const std::u16string&) override { return nullptr; }
-};
-class NoProfile final : public ProfilePort {
- public:
-  uint32_t GetString(const std::u16string&, const std::u16string&, const std::u16string& def,
-                     std::u16string& out, uint32_t capacity, const std::u16string&) override {
-    out = def.substr(0, capacity ? capacity - 1 : 0);
-    return static_cast<uint32_t>(out.size());
-  }
-  uint32_t GetInt(const std::u16string&, const std::u16string&, int32_t def, const std::u16string&) override {
-    return static_cast<uint32_t>(def);
-  }
 };
 class NoPcsc final : public PcscPort {
  public:
@@ -66,13 +39,9 @@ class NoPcsc final : public PcscPort {
 
 }  // namespace
 
-std::unique_ptr<FilePort> MakeFilePort() { return std::make_unique<NoFiles>(); }
-std::unique_ptr<HttpPort> MakeHttpPort() { return std::make_unique<NoHttp>(); }
-std::unique_ptr<LauncherPort> MakeLauncherPort() { return std::make_unique<NoLauncher>(); }
 std::unique_ptr<RegistryPort> MakeRegistryPort() { return std::make_unique<NoRegistry>(); }
 std::unique_ptr<SystemInfoPort> MakeSystemInfoPort() { return std::make_unique<NoSystemInfo>(); }
 std::unique_ptr<FindPort> MakeFindPort() { return std::make_unique<NoFind>(); }
-std::unique_ptr<ProfilePort> MakeProfilePort() { return std::make_unique<NoProfile>(); }
 std::unique_ptr<PcscPort> MakePcscPort() { return std::make_unique<NoPcsc>(); }
 
 }  // namespace qarx::linux_port

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/text.h"
+#include "platform/linux/linux_ports.h"
+#include "update_server_process.h"
+
+namespace qarx::linux_port {
+namespace {
+
+using testing::Pattern;
+using testing::ReadFile;
+using testing::UpdateServerProcess;
+namespace fs = std::filesystem;
+
+class HttpCurl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("QARX_CA_BUNDLE");
+    unsetenv("QARX_HTTP_LOW_SPEED_TIME");
+    for (const char* proxy : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(proxy);
+    dir_ = fs::temp_directory_path() / ("qarx-http-" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::unique_ptr<HttpRequest> Open(const std::string& url) {
+    session_ = http_->Open(u"Tesmova");
+    return session_ ? session_->OpenUrl(FromUtf8(url), INTERNET_FLAG_RELOAD) : nullptr;
+  }
+  // Reads to the end; the sizes of the pieces, or -1 for a failed read.
+  static std::vector<int> Drain(HttpRequest& request, std::string& body) {
+    std::vector<int> sizes;
+    for (;;) {
+      char piece[1024];
+      uint32_t read = 0;
+      if (!request.Read(piece, sizeof piece, read)) {
+        sizes.push_back(-1);
+        return sizes;
+      }
+      sizes.push_back(static_cast<int>(read));
+      body.append(piece, read);
+      if (read == 0) return sizes;
+    }
+  }
+
+  fs::path dir_;
+  std::unique_ptr<HttpPort> http_ = MakeHttpPort();
+  std::unique_ptr<HttpSession> session_;
+};
+
+TEST_F(HttpCurl, ReadsFullPiecesWhateverTheServerSends) {
+  const std::string log = (dir_ / "log.jsonl").string();
+  UpdateServerProcess server({R"(/b={"size":5000,"chunk":700,"delay":0.01})"}, {}, log);
+  ASSERT_FALSE(server.url().empty());
+  auto request = Open(server.url() + "/b");
+  ASSERT_NE(request, nullptr);
+  EXPECT_EQ(request->StatusCode(), 200u);
+  std::string body;
+  EXPECT_EQ(Drain(*request, body), (std::vector<int>{1024, 1024, 1024, 1024, 904, 0}));
+  EXPECT_EQ(body, Pattern(5000));
+  const std::string requests = ReadFile(log);
+  EXPECT_NE(requests.find(R"("User-Agent": "Tesmova")"), std::string::npos) << requests;
+  EXPECT_NE(requests.find(R"("Cache-Control": "no-cache")"), std::string::npos) << requests;
+  EXPECT_NE(requests.find(R"("Pragma": "no-cache")"), std::string::npos) << requests;
+}
+
+TEST_F(HttpCurl, ReportsTheFinalStatus) {
+  UpdateServerProcess server({R"(/gone={"status":404,"body":"<html>gone</html>"})", R"(/err={"status":500})",
+                              R"(/empty={"size":0})", R"(/hop={"location":"/gone"})"});
+  ASSERT_FALSE(server.url().empty());
+  const std::pair<const char*, uint32_t> rows[] = {{"/gone", 404}, {"/err", 500}, {"/empty", 200}, {"/hop", 404}};
+  for (auto [path, status] : rows) {
+    auto request = Open(server.url() + path);
+    ASSERT_NE(request, nullptr) << path;
+    EXPECT_EQ(request->StatusCode(), status) << path;
+  }
+  std::string body;
+  EXPECT_EQ(Drain(*Open(server.url() + "/empty"), body), (std::vector<int>{0}));
+}
+
+TEST_F(HttpCurl, FollowsAtMostFiveRedirects) {
+  std::vector<std::string> routes = {R"(/r0={"size":10})"};
+  for (int i = 1; i <= 6; ++i)
+    routes.push_back("/r" + std::to_string(i) + R"(={"location":"/r)" + std::to_string(i - 1) + R"("})");
+  UpdateServerProcess server(routes);
+  ASSERT_FALSE(server.url().empty());
+  auto five = Open(server.url() + "/r5");
+  ASSERT_NE(five, nullptr);
+  EXPECT_EQ(five->StatusCode(), 200u);
+  EXPECT_EQ(Open(server.url() + "/r6"), nullptr);
+}
+
+TEST_F(HttpCurl, UnreachableServerAndBadUrlCannotBeOpened) {
+  EXPECT_EQ(Open("http://127.0.0.1:1/x"), nullptr);
+  EXPECT_EQ(Open(""), nullptr);
+  EXPECT_EQ(Open("ftp://127.0.0.1/x"), nullptr);
+}
+
+TEST_F(HttpCurl, ResetMidBodyFailsARead) {
+  UpdateServerProcess server({R"(/cut={"size":100000,"reset_after":5000})"});
+  ASSERT_FALSE(server.url().empty());
+  auto request = Open(server.url() + "/cut");
+  ASSERT_NE(request, nullptr);
+  std::string body;
+  EXPECT_EQ(Drain(*request, body).back(), -1);
+  EXPECT_LT(body.size(), 100000u);
+}
+
+TEST_F(HttpCurl, StalledTransfersAreAbandoned) {
+  setenv("QARX_HTTP_LOW_SPEED_TIME", "2", 1);
+  UpdateServerProcess server({R"(/silent={"stall":30})", R"(/halfway={"size":10000,"stall_after":[3000,30]})"});
+  ASSERT_FALSE(server.url().empty());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Open(server.url() + "/silent"), nullptr);
+  auto request = Open(server.url() + "/halfway");
+  ASSERT_NE(request, nullptr);
+  std::string body;
+  EXPECT_EQ(Drain(*request, body).back(), -1);
+  EXPECT_EQ(body, Pattern(2048));
+  // Well before the server's own 30 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+}
+
+TEST_F(HttpCurl, HttpsTrustsTheExtraBundleAndNeverRedirectsToPlainHttp) {
+  const std::string cert = (dir_ / "cert.pem").string();
+  const std::string key = (dir_ / "key.pem").string();
+  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                           "-addext subjectAltName=IP:127.0.0.1 -keyout " + key + " -out " + cert + " 2>/dev/null";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate";
+  UpdateServerProcess plain({R"(/a={"size":10})"});
+  ASSERT_FALSE(plain.url().empty());
+  UpdateServerProcess tls({R"(/a={"size":10})", "/down={\"location\":\"" + plain.url() + "/a\"}",
+                           R"(/up={"location":"/a"})"},
+                          {"--tls-cert", cert, "--tls-key", key});
+  ASSERT_FALSE(tls.url().empty());
+
+  EXPECT_EQ(Open(tls.url() + "/a"), nullptr);  // not trusted without the bundle
+  setenv("QARX_CA_BUNDLE", cert.c_str(), 1);
+  auto trusted = Open(tls.url() + "/a");
+  ASSERT_NE(trusted, nullptr);
+  EXPECT_EQ(trusted->StatusCode(), 200u);
+  EXPECT_NE(Open(tls.url() + "/up"), nullptr);
+  EXPECT_EQ(Open(tls.url() + "/down"), nullptr);
+}
+
+}  // namespace
+}  // namespace qarx::linux_port
