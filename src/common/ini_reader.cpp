@@ -23,38 +23,9 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-// Valid UTF-8 as the decoder in text.cpp accepts it: no overlong forms, no
-// surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view bytes) {
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    int extra = 0;
-    uint32_t cp = 0;
-    uint32_t min = 0;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, cp = b & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + extra >= bytes.size()) return false;
-    for (int k = 1; k <= extra; ++k) {
-      const auto c = static_cast<uint8_t>(bytes[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
+// Valid UTF-8 is exactly what survives the decoder unchanged: it turns
+// every invalid sequence into U+FFFD.
+bool IsValidUtf8(std::string_view bytes) { return ToUtf8(FromUtf8(bytes)) == bytes; }
 
 }  // namespace
 
