@@ -96,10 +96,30 @@ class QtDesktop(unittest.TestCase):
     def tearDown(self):
         self._dir.cleanup()
 
-    def service(self, ui, server_url):
+    def service(self, ui, server_url, answer="yes"):
         env = dict(self.desk.env, QARX_UPDATE_SERVER=server_url, QARX_WINDOWS_ROOT=self.windows_root,
                    TMPDIR=self.temp)
-        return Service(ui=ui, answer="yes", env=env)
+        return Service(ui=ui, answer=answer, env=env)
+
+    def answer_with_enter(self, svc, pid, prompt, screenshot=None):
+        """Enter on the box of prompt (its default button); the answer event."""
+        box = self.desk.wait_window(pid, lambda w: w.name == prompt["caption"], "the box " + prompt["caption"])
+        if screenshot:
+            self.desk.screenshot(os.path.join(ARTIFACTS, screenshot), box)
+        mark = svc.mark()
+        self.desk.key(box, "Return")
+        return svc.wait_event("answer", since=mark, id=prompt["id"])
+
+    def question(self, svc, pid):
+        """The first Yes/No question; an error box before it (no card service
+        on this machine) is dismissed."""
+        seen = 0
+        while True:
+            prompt = svc.wait_event("prompt", since=seen)
+            seen = svc.events().index(prompt) + 1
+            if prompt["buttons"] == "yesno":
+                return prompt
+            self.answer_with_enter(svc, pid, prompt)
 
     def test_download_shows_the_dialog_and_the_tray_answers_clicks(self):
         with UpdateServer() as server:
@@ -107,8 +127,15 @@ class QtDesktop(unittest.TestCase):
             # Half the body, then the server holds the rest back: the download
             # stays on screen for as long as the test needs it.
             server.route("/slow/ICCardSetup.exe", size=BODY, chunk=1024, stall_after=(BODY // 2, 300))
-            with self.service("qt", server.url) as svc:
+            with self.service("qt", server.url, answer=None) as svc:
                 pid = svc.process.pid
+                # The question is a real box; Enter takes its default, Yes.
+                question = self.question(svc, pid)
+                self.assertEqual(question["text"], "   未安装控件\r\n是否需要下载安装?")
+                self.assertEqual(question["caption"], "Veltrane服务程序提示")
+                answer = self.answer_with_enter(svc, pid, question, screenshot="question.png")
+                self.assertEqual(answer["answer"], "yes")
+
                 svc.wait_event("tray", op="add")
                 svc.wait_event("progress", pos=30)
                 dialog = self.desk.wait_window(pid, lambda w: w.name == CAPTION, "the dialog")

@@ -8,6 +8,7 @@
         desk.env                          # {"DISPLAY": ":N"} for the program
         win = desk.wait_window(pid, lambda w: w.name == "...")
         desk.click(win, 1)                # button 1 left, 3 right
+        desk.key(win, "Return")           # keys typed into win
         desk.screenshot(path, win)        # PNG; win None: the whole screen
         desk.colours(path, (x, y, w, h))  # distinct colours in a region
 
@@ -25,6 +26,9 @@ from collections import namedtuple
 
 TIMEOUT = float(os.environ.get("QARX_TEST_TIMEOUT", "30"))
 _POLL = 0.05
+# Two presses of one button closer than this are a double click to the
+# toolkit (Qt's default is 400 ms), and a double click is another message.
+_DOUBLE_CLICK_S = 0.5
 _TOOLS = {"Xvfb": "xvfb", "trayer": "trayer", "xdotool": "xdotool", "import": "imagemagick"}
 
 Window = namedtuple("Window", "id name x y width height")
@@ -43,6 +47,7 @@ class Desktop:
         self._size = "%dx%dx24" % (width, height)
         self._xvfb = None
         self._trayer = None
+        self._last_click = (None, 0.0)
         self.display = None
         self.env = {}
 
@@ -124,10 +129,20 @@ class Desktop:
 
     # ---- acting ----
     def click(self, window, button, x=None, y=None):
-        """Presses and releases button over window (its middle by default)."""
+        """Presses and releases button over window (its middle by default), as
+        a single click: a press that would pair with the last one waits."""
+        last_button, last_time = self._last_click
+        if last_button == button:
+            time.sleep(max(0.0, last_time + _DOUBLE_CLICK_S - time.monotonic()))
         x = window.width // 2 if x is None else x
         y = window.height // 2 if y is None else y
-        self._xdotool(["mousemove", "--sync", str(window.x + x), str(window.y + y), "click", str(button)])
+        self._xdotool(["mousemove", str(window.x + x), str(window.y + y), "click", str(button)])
+        self._last_click = (button, time.monotonic())
+
+    def key(self, window, keys):
+        """Types keys (xdotool names, e.g. "Return") with the pointer over window."""
+        self._xdotool(["mousemove", str(window.x + window.width // 2), str(window.y + window.height // 2),
+                       "key", keys])
 
     # ---- inside ----
     def _environment(self):
