@@ -6,22 +6,6 @@ namespace qarx::linux_port {
 
 namespace {
 
-class NoRegistry final : public RegistryPort {
- public:
-  std::unique_ptr<RegKey> Open(RegRoot, const std::u16string&) override { return nullptr; }
-};
-class NoSystemInfo final : public SystemInfoPort {
- public:
-  bool GetVersionEx(bool, OsVersionRecord&) override { return false; }
-  bool HasNativeSystemInfo() override { return false; }
-  uint16_t GetProcessorArchitecture(bool) override { return 0; }
-  int GetSystemMetrics(int) override { return 0; }
-  uint32_t GetSystemDirectory(uint32_t, std::u16string& out) override { out.clear(); return 0; }
-};
-class NoFind final : public FindPort {
- public:
-  std::unique_ptr<FileFind> FindFirst(const std::u16string&) override { return nullptr; }
-};
 class NoPcsc final : public PcscPort {
  public:
   int32_t EstablishContext(uint32_t, ScardContext&) override { return SCARD_E_NO_SERVICE; }
@@ -39,9 +23,6 @@ class NoPcsc final : public PcscPort {
 
 }  // namespace
 
-std::unique_ptr<RegistryPort> MakeRegistryPort() { return std::make_unique<NoRegistry>(); }
-std::unique_ptr<SystemInfoPort> MakeSystemInfoPort() { return std::make_unique<NoSystemInfo>(); }
-std::unique_ptr<FindPort> MakeFindPort() { return std::make_unique<NoFind>(); }
 std::unique_ptr<PcscPort> MakePcscPort() { return std::make_unique<NoPcsc>(); }
 
 }  // namespace qarx::linux_port
