@@ -12,11 +12,15 @@ using ScardContext = uint64_t;
 using ScardHandle = uint64_t;
 
 inline constexpr int32_t SCARD_S_SUCCESS = 0;
+inline constexpr int32_t SCARD_E_INVALID_HANDLE = static_cast<int32_t>(0x80100003);
+inline constexpr int32_t SCARD_E_INVALID_VALUE = static_cast<int32_t>(0x80100011);
+inline constexpr int32_t SCARD_E_PROTO_MISMATCH = static_cast<int32_t>(0x8010000F);
 inline constexpr int32_t SCARD_E_TIMEOUT = static_cast<int32_t>(0x8010000A);
 inline constexpr int32_t SCARD_E_UNKNOWN_READER = static_cast<int32_t>(0x80100009);
 inline constexpr int32_t SCARD_E_NO_SMARTCARD = static_cast<int32_t>(0x8010000C);
 inline constexpr int32_t SCARD_F_COMM_ERROR = static_cast<int32_t>(0x80100013);
 inline constexpr int32_t SCARD_E_NO_SERVICE = static_cast<int32_t>(0x8010001D);
+inline constexpr int32_t SCARD_E_SERVICE_STOPPED = static_cast<int32_t>(0x8010001E);
 inline constexpr int32_t SCARD_E_NO_READERS_AVAILABLE = static_cast<int32_t>(0x8010002E);
 inline constexpr int32_t SCARD_E_INSUFFICIENT_BUFFER = static_cast<int32_t>(0x80100008);
 
@@ -48,12 +52,16 @@ class PcscPort {
   // The multi-string of reader names in UTF-16: each name zero-terminated,
   // then one more zero. length: capacity in code units on entry, used on return.
   virtual int32_t ListReaders(ScardContext context, std::u16string& multiString, uint32_t& length) = 0;
+  // Fills each record's eventState (all 32 bits: the high half is the
+  // reader's event counter). INFINITE_TIMEOUT waits without limit.
   virtual int32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, ReaderState* states,
                                   uint32_t count) = 0;
+  // card and activeProtocol are written on success only.
   virtual int32_t Connect(ScardContext context, const std::u16string& reader, uint32_t shareMode,
                           uint32_t preferredProtocols, ScardHandle& card, uint32_t& activeProtocol) = 0;
-  // protocol selects the send PCI (T=0 or T=1). answerLength: capacity on
-  // entry, answer length on return.
+  // protocol selects the send PCI (T=0 or T=1; anything else is
+  // SCARD_E_PROTO_MISMATCH). answerLength: capacity on entry, answer length
+  // on return.
   virtual int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length,
                            uint8_t* answer, uint32_t& answerLength) = 0;
   virtual int32_t Disconnect(ScardHandle card, uint32_t disposition) = 0;

@@ -11,6 +11,7 @@
 #include "platform/pcsc.h"
 #include "platform/registry.h"
 #include "platform/system_info.h"
+#include "platform/text_codec.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 
@@ -34,6 +35,7 @@ struct Platform {
   FindPort* find = nullptr;
   ProfilePort* profile = nullptr;
   PcscPort* pcsc = nullptr;
+  TextPort* text = nullptr;
   Endpoints endpoints;
 };
 

@@ -1,17 +1,63 @@
-// The reader monitor thread and the per-reader watchers.
+// The reader monitor thread: notices readers whose names begin with "VLT",
+// gives each a ReaderSlot and a watcher, and posts ReaderArrived.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "platform/platform.h"
+#include "terminal/pcsc_recovery.h"
+#include "terminal/reader_slot.h"
 
 namespace qarx {
 
 class CQarxServiceDlg;
 
+inline constexpr std::u16string_view kReaderPrefix = u"VLT";
+inline constexpr std::u16string_view kPnpNotificationReader = u"\\\\?PNP?\\NOTIFICATION";
+inline constexpr uint32_t kReaderListCapacity = 1024;  // UTF-16 code units
+inline constexpr std::u16string_view kMonitorStartFailedText = u"Fail：start automatic monitor";
+
 // Makes dialog the target of every WM_READER_EVENT. Called once, before the
 // monitor starts.
 void PublishReaderEventWindow(CQarxServiceDlg* dialog);
 
-// Starts the monitor thread (never stopped or joined).
+// Starts the monitor thread (never stopped or joined). Without a PC/SC port
+// there is nothing to monitor and no thread is started.
 void StartReaderMonitor(Platform& platform);
+
+// The monitor thread's body: returns only when the monitor cannot start.
+void ReaderMonitor(Platform& platform);
+
+// The monitor's state and one pass of its loop, over a slot table.
+class ReaderMonitorLoop {
+ public:
+  ReaderMonitorLoop(Platform& platform, ReaderSlot (&slots)[kReaderSlotCount]);
+  ~ReaderMonitorLoop();
+  ReaderMonitorLoop(const ReaderMonitorLoop&) = delete;
+  ReaderMonitorLoop& operator=(const ReaderMonitorLoop&) = delete;
+
+  // Establishes the monitor's context; on failure shows the error box once
+  // and returns false (no monitoring for this run).
+  bool Start();
+  // Lists the readers and handles every name, then waits for the next change
+  // of the reader set (or kPnpWaitMs). A lost service is re-established here.
+  void Pass();
+
+ private:
+  void HandleReaderList(const std::u16string& list, uint32_t length);
+  void HandleName(const std::u16string& name);
+  void StartWatcher(ReaderSlot& slot);
+  void Recover();
+
+  Platform& platform_;
+  ReaderSlot (&slots_)[kReaderSlotCount];
+  ScardContext context_ = 0;
+  bool started_ = false;
+  ReaderState pnp_;
+  RetryPacer pacer_;
+  uint64_t lastWatcherId_ = 0;
+};
 
 }  // namespace qarx

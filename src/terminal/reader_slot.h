@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace qarx {
@@ -9,8 +10,12 @@ namespace qarx {
 inline constexpr int kReaderSlotCount = 32;
 
 struct ReaderSlot {
-  std::atomic<void*> watcherThread{nullptr};  // the watcher last started, null while none runs
-  std::u16string readerName;                  // set once when the slot is claimed, never changed
+  // The watcher last started for this slot (the monitor numbers the watchers
+  // it starts from 1); 0 while none runs.
+  std::atomic<uint64_t> watcherThread{0};
+  // Set once by the monitor when it claims the slot, before any watcher or
+  // job for the slot exists; never changed afterwards, so read without a lock.
+  std::u16string readerName;
   std::atomic<int32_t> watching{0};
 };
 

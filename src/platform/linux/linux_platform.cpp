@@ -15,7 +15,8 @@ LinuxPlatform::LinuxPlatform()
       system_(MakeSystemInfoPort()),
       find_(MakeFindPort()),
       profile_(MakeProfilePort()),
-      pcsc_(MakePcscPort()) {}
+      pcsc_(MakePcscPort()),
+      text_(MakeTextPort()) {}
 
 Platform LinuxPlatform::Bundle(UiPort* ui) {
   Platform p;
@@ -30,6 +31,7 @@ Platform LinuxPlatform::Bundle(UiPort* ui) {
   p.find = find_.get();
   p.profile = profile_.get();
   p.pcsc = pcsc_.get();
+  p.text = text_.get();
   p.endpoints = EndpointsFromEnvironment();
   return p;
 }

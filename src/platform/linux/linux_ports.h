@@ -18,6 +18,7 @@ std::unique_ptr<SystemInfoPort> MakeSystemInfoPort();
 std::unique_ptr<FindPort> MakeFindPort();
 std::unique_ptr<ProfilePort> MakeProfilePort();
 std::unique_ptr<PcscPort> MakePcscPort();
+std::unique_ptr<TextPort> MakeTextPort();
 
 // Owns one adapter of every port and hands out the bundle.
 class LinuxPlatform {
@@ -37,6 +38,7 @@ class LinuxPlatform {
   std::unique_ptr<FindPort> find_;
   std::unique_ptr<ProfilePort> profile_;
   std::unique_ptr<PcscPort> pcsc_;
+  std::unique_ptr<TextPort> text_;
 };
 
 // Update server and portal addresses from the build defaults and the

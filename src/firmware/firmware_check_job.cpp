@@ -1,0 +1,184 @@
+#include "firmware/firmware_check_job.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "app/qarx_service_dlg.h"
+#include "firmware/firmware_update_handle.h"
+#include "firmware/firmware_version.h"
+#include "firmware/tlv_lookup.h"
+#include "terminal/dev_info.h"
+#include "terminal/reader_slot.h"
+
+namespace qarx {
+
+namespace {
+
+constexpr uint8_t kIdentifyCommand[] = {0x7E, 0x10, 0x00, 0x01, 0x00};
+constexpr int kOpenAttempts = 6;
+constexpr uint32_t kOpenRetryPauseMs = 1000;
+
+constexpr int kTagModelHead = 1;
+constexpr int kTagModelTail = 6;
+constexpr int kTagVersion = 2;
+constexpr size_t kModelHeadOffset = 8;  // bytes 8 to 10 of tag 1's value
+constexpr size_t kModelHeadLength = 3;
+constexpr size_t kModelBufferSize = 128;
+constexpr size_t kModelUtf16Capacity = 128;  // code units, with the terminator
+
+constexpr std::u16string_view kNoUpgradeLine = u"COS信息>>COS程序:固件不需要升级!";
+constexpr std::u16string_view kUpgradeLine = u"COS信息>>COS程序:固件需要升级!";
+constexpr std::u16string_view kUpgradeQuestion = u" 固件需要升级\r\n是否需要最新固件安装?";
+constexpr std::u16string_view kModelUnreadableText =
+    u"获取终端固件版本信息失败！\r\n未能完成终端固件版本检查！";
+
+// Keeps one check's configuration read, comparison and offer together when
+// several terminals are checked at once (they share the kind-4 settings).
+std::mutex g_firmwareStepsLock;
+
+// The 64-byte tag value buffer, cleared before each lookup. The lookup may
+// fill 63 bytes at most, so the value read as text always ends inside it.
+class TagValue {
+ public:
+  static constexpr int kSize = 64;
+  bool Find(int tag, const uint8_t* data, int dataLength) {
+    std::fill(std::begin(bytes_), std::end(bytes_), uint8_t{0});
+    length_ = 0;
+    return FindTlvTag(tag, data, dataLength, length_, bytes_, kSize - 1) == 0;
+  }
+  const uint8_t* bytes() const { return bytes_; }
+  int length() const { return length_; }
+  const char* text() const { return reinterpret_cast<const char*>(bytes_); }
+
+ private:
+  uint8_t bytes_[kSize] = {};
+  int length_ = 0;
+};
+
+bool UpdateToolRunning(MutexPort& mutexes) {
+  bool alreadyExisted = false;
+  std::unique_ptr<NamedMutex> probe = mutexes.Create(std::u16string(kUpdateToolMutexName), true, alreadyExisted);
+  if (alreadyExisted) return true;
+  if (probe) probe->Release();  // the probe leaves nothing behind
+  return false;
+}
+
+bool OpenTerminal(Platform& platform, const std::u16string& reader, int& index) {
+  for (int attempt = 1;; ++attempt) {
+    if (DevOpen(platform, reader, index) == SCARD_S_SUCCESS) return true;
+    if (attempt == kOpenAttempts) return false;
+    platform.threads->Sleep(kOpenRetryPauseMs);
+  }
+}
+
+// Bytes 8-10 of tag 1 and then all of tag 6, as 8-bit text. False when a tag is missing.
+bool ReadModelBytes(const uint8_t* tlv, int tlvLength, uint8_t (&model)[kModelBufferSize]) {
+  std::fill(std::begin(model), std::end(model), uint8_t{0});
+  TagValue value;
+  if (!value.Find(kTagModelHead, tlv, tlvLength)) return false;
+  std::copy_n(value.bytes() + kModelHeadOffset, kModelHeadLength, model);
+  if (!value.Find(kTagModelTail, tlv, tlvLength)) return false;
+  const size_t room = kModelBufferSize - kModelHeadLength - 1;  // the last byte stays the terminator
+  std::copy_n(value.bytes(), std::min(static_cast<size_t>(value.length()), room), model + kModelHeadLength);
+  return true;
+}
+
+// The model name up to its first zero byte, in UTF-16; empty when it is
+// empty or cannot be converted into the 128-unit buffer.
+std::u16string ModelName(Platform& platform, const uint8_t (&model)[kModelBufferSize]) {
+  const size_t length = strnlen(reinterpret_cast<const char*>(model), kModelBufferSize);
+  std::u16string wide;
+  if (length == 0 || platform.text == nullptr || !platform.text->AnsiToUtf16(model, length, wide)) return {};
+  if (wide.size() >= kModelUtf16Capacity) return {};
+  return wide;
+}
+
+bool FirmwareOfferUnderWay() {
+  std::lock_guard lock(g_firmwareUpdateHandleLock);
+  return g_hFirmwareUpdateMutex != nullptr;
+}
+
+// Reads the model's section, compares, and offers the update tool. -1 when
+// the section cannot be read or the terminal reports no version.
+int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const uint8_t* tlv, int tlvLength) {
+  Platform& platform = dialog.platform();
+  std::unique_lock steps(g_firmwareStepsLock);
+
+  // While this process offers or downloads the update tool, the kind-4
+  // settings belong to that offer: this check reads its own and puts the
+  // offer's back.
+  const PackageInfo offered = dialog.GetPackage(kPackageFirmware);
+  if (dialog.ReadFirmwareConfig(model) != 0) return -1;
+  const PackageInfo config = dialog.GetPackage(kPackageFirmware);
+  if (FirmwareOfferUnderWay()) dialog.SetPackage(kPackageFirmware, offered);
+
+  TagValue version;
+  if (!version.Find(kTagVersion, tlv, tlvLength)) return -1;
+  if (CompareFirmwareVersion(config.VersionMajor, config.VersionBuild, config.VersionRevision, config.VersionMinor,
+                             version.text()) == 0) {
+    dialog.AppendLog(kNoUpgradeLine);
+    return 0;
+  }
+
+  bool alreadyExisted = false;
+  std::unique_ptr<NamedMutex> handle =
+      platform.mutexes->Create(std::u16string(kFirmwareUpdateMutexName), true, alreadyExisted);
+  if (alreadyExisted) return 0;  // an offer or download is under way; this handle closes here
+  {
+    std::lock_guard lock(g_firmwareUpdateHandleLock);
+    g_hFirmwareUpdateMutex = std::move(handle);
+  }
+  dialog.AppendLog(kUpgradeLine);
+
+  // The question may stay open for long; other terminals are checked meanwhile.
+  steps.unlock();
+  const int answer = dialog.MessageBox(BoxOwner::Desktop, kUpgradeQuestion, kQuestionCaption,
+                                       MB_ICONQUESTION | MB_YESNO);
+  if (answer == IDYES) {
+    // The handle stays open: the download job releases it when it ends.
+    dialog.PostMessage(WM_DOWNLOAD_REQUEST, reinterpret_cast<uintptr_t>(&dialog), kPackageFirmware);
+  } else {
+    ReleaseFirmwareUpdateHandle();
+  }
+  return 0;
+}
+
+}  // namespace
+
+int FirmwareCheckJob(const FirmwareCheckRequest& request) {
+  CQarxServiceDlg* dialog = request.dialog;
+  if (dialog == nullptr || request.slot == nullptr) return -1;
+  Platform& platform = dialog->platform();
+
+  if (UpdateToolRunning(*platform.mutexes)) return 0;
+
+  int index = 0;
+  if (!OpenTerminal(platform, request.slot->readerName, index)) return -1;
+  uint8_t answer[kDevAnswerCapacity] = {};
+  int answerLength = 0;
+  const int32_t sent = DevTransmit(platform, index, kIdentifyCommand, sizeof kIdentifyCommand, answer, answerLength);
+  DevClose(platform, index);
+  if (sent != SCARD_S_SUCCESS) return -1;
+
+  if (answerLength < 2 || answer[answerLength - 2] != 0x90 || answer[answerLength - 1] != 0x00) return 0;
+  const int tlvLength = answerLength - 2;
+
+  uint8_t modelBytes[kModelBufferSize];
+  if (!ReadModelBytes(answer, tlvLength, modelBytes)) return -1;
+  const std::u16string model = ModelName(platform, modelBytes);
+  if (model.empty()) {
+    dialog->MessageBox(BoxOwner::None, kModelUnreadableText, kErrorCaption, MB_OK | MB_SYSTEMMODAL);
+    dialog->ExitService();
+    return -1;
+  }
+
+  if (CheckAndOffer(*dialog, model, answer, tlvLength) != 0) return -1;
+  dialog->AppendLog(kSeparatorLine);
+  platform.launcher->OpenUrl(platform.endpoints.portalUrl, SW_SHOWMAXIMIZED);
+  return 0;
+}
+
+}  // namespace qarx

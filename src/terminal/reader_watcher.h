@@ -1,0 +1,18 @@
+// One watcher thread per watched reader: reports card insertion and removal
+// and frees its slot when the reader goes away.
+#pragma once
+
+#include "platform/platform.h"
+#include "terminal/reader_slot.h"
+
+namespace qarx {
+
+// The watcher thread's body. Returns when the reader is gone (slot idle,
+// WatcherEnded posted) or at once when no context can be established (slot
+// left as it is).
+void ReaderWatcher(Platform& platform, ReaderSlot* slot);
+
+// The resource manager no longer knows the reader: it was unplugged.
+bool ReaderGone(int32_t rc, const ReaderState& state);
+
+}  // namespace qarx
