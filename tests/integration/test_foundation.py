@@ -90,6 +90,7 @@ class Console(unittest.TestCase):
             svc.send("frobnicate")
             svc.send("open")  # still listening afterwards
             svc.wait_event("window", show=1)
+            svc.wait_stderr("frobnicate")
             errors = [l for l in svc.stderr_lines() if "frobnicate" in l]
             self.assertEqual(len(errors), 1)
             svc.stop()
@@ -101,7 +102,16 @@ class Console(unittest.TestCase):
             svc.send("open")
             svc.wait_event("window", show=1)
             self.assertEqual([e for e in svc.events() if e["ev"] == "menu"], [])
-            self.assertTrue(any("tray" in l for l in svc.stderr_lines()))
+            svc.wait_stderr("tray")
+            svc.stop()
+
+    def test_log_lines_are_printed_as_they_are_added(self):
+        with Service() as svc:
+            svc.wait_event("window", show=0)
+            mark = svc.mark()
+            svc.send("sysinfo")
+            line = svc.wait_event("log", since=mark)["text"]
+            self.assertEqual(svc.wait_stdout(line), line)
             svc.stop()
 
     def test_end_of_input_keeps_the_service_running(self):

@@ -21,7 +21,8 @@ Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None,
 
 Methods: start() (also __enter__; starting twice starts once), send(line), close_stdin(), mark(), events(),
 wait_event(ev, timeout=TIMEOUT, since=0, **fields), wait_stdout(text,
-timeout=TIMEOUT) -> the line, stdout_lines(), stderr_lines(),
+timeout=TIMEOUT) and wait_stderr(text, timeout=TIMEOUT) -> the first line
+containing text, stdout_lines(), stderr_lines(),
 wait_exit(timeout=TIMEOUT) -> exit status, stop(timeout=TIMEOUT) -> exit status,
 kill(sig=SIGKILL) -> exit status, and the attributes process, runtime_dir and
 events_path. Leaving the `with` block stops the process (killing it if it does
@@ -159,16 +160,22 @@ class Service:
             return list(self._stderr)
 
     def wait_stdout(self, text, timeout=TIMEOUT):
-        found = self._wait(lambda: next((l for l in self.stdout_lines() if text in l), None), timeout)
-        if found is None:
-            raise AssertionError("no output line with %r within %ss; stdout: %s" % (text, timeout, self.stdout_lines()))
-        return found
+        return self._wait_line(self.stdout_lines, "stdout", text, timeout)
+
+    def wait_stderr(self, text, timeout=TIMEOUT):
+        return self._wait_line(self.stderr_lines, "stderr", text, timeout)
 
     # ---- inside ----
     def _collect(self, stream, lines):
         for raw in stream:
             with self._lock:
                 lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
+
+    def _wait_line(self, lines, name, text, timeout):
+        found = self._wait(lambda: next((l for l in lines() if text in l), None), timeout)
+        if found is None:
+            raise AssertionError("no %s line with %r within %ss; %s: %s" % (name, text, timeout, name, lines()))
+        return found
 
     def _wait(self, probe, timeout):
         deadline = time.monotonic() + timeout
