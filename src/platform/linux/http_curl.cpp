@@ -122,6 +122,7 @@ class CurlRequest final : public HttpRequest {
     }
     if (done_ && result_ != CURLE_OK) return false;
     const size_t n = std::min<size_t>(toRead, Buffered());
+    if (n == 0) return true;  // the end of the body
     std::memcpy(buffer, buffer_.data() + head_, n);
     head_ += n;
     if (head_ == buffer_.size()) {
