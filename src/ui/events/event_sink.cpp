@@ -23,6 +23,9 @@ EventSink::~EventSink() {
 
 void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
   if (path_.empty()) return;
+  // Timed under the lock, so t never goes back from one line to the next.
+  std::lock_guard lock(mu_);
+  if (failed_) return;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
   JsonLine head;
   head.Int("t", ms).Str("ev", ev);
@@ -30,8 +33,6 @@ void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
   if (!fields.Body().empty()) line += "," + fields.Body();
   line += "}\n";
 
-  std::lock_guard lock(mu_);
-  if (failed_) return;
   if (!file_) file_ = std::fopen(path_.c_str(), kAppendMode);
   const bool ok = file_ && std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
                   std::fflush(file_) == 0;
