@@ -81,7 +81,7 @@ class QtUiPort final : public UiPort {
   // Declared first so that it goes last: every widget needs it.
   std::unique_ptr<QApplication> app_;
   QObject context_;
-  UiCallGate gate_{&context_};
+  UiCallGate gate_;
   QIcon icon_;
   std::unique_ptr<DialogWindow> dialog_;
   QPointer<QSystemTrayIcon> tray_;

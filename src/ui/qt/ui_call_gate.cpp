@@ -1,17 +1,28 @@
 #include "ui/qt/ui_call_gate.h"
 
 #include <QMetaObject>
-#include <QObject>
 #include <QThread>
 
 namespace qarx::qt {
 
-bool UiCallGate::OnUiThread() const { return QThread::currentThread() == context_->thread(); }
+bool UiCallGate::OnUiThread() const { return QThread::currentThread() == thread(); }
 
 bool UiCallGate::Post(std::function<void()> fn) {
   std::lock_guard lock(mu_);
   if (closed_) return false;
-  return QMetaObject::invokeMethod(context_, std::move(fn), Qt::QueuedConnection);
+  queue_.push_back(std::move(fn));
+  return QMetaObject::invokeMethod(this, "RunNext", Qt::QueuedConnection);
+}
+
+void UiCallGate::RunNext() {
+  std::function<void()> next;
+  {
+    std::lock_guard lock(mu_);
+    if (queue_.empty()) return;  // dropped by Close
+    next = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  next();
 }
 
 intptr_t UiCallGate::Send(const std::function<intptr_t()>& fn, intptr_t fallback) {
@@ -60,8 +71,10 @@ intptr_t UiCallGate::Wait(Reply& reply, intptr_t fallback) {
 }
 
 void UiCallGate::Close() {
+  std::deque<std::function<void()>> dropped;
   std::lock_guard lock(mu_);
   closed_ = true;
+  dropped.swap(queue_);
   changed_.notify_all();
 }
 

@@ -6,24 +6,26 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
-class QObject;
+#include <QObject>
 
 namespace qarx::qt {
 
-class UiCallGate {
+// Created on the user-interface thread, which it then serves.
+class UiCallGate : public QObject {
+  Q_OBJECT
+
  public:
-  // context lives on the user-interface thread and outlives the gate.
-  explicit UiCallGate(QObject* context) : context_(context) {}
-  UiCallGate(const UiCallGate&) = delete;
-  UiCallGate& operator=(const UiCallGate&) = delete;
+  UiCallGate() = default;
 
   bool OnUiThread() const;
 
-  // Queues fn for the user-interface thread; false once the gate is closed.
+  // Queues fn for the user-interface thread, behind everything queued
+  // before; false once the gate is closed.
   bool Post(std::function<void()> fn);
 
   // Runs fn on the user-interface thread and returns its value: directly when
@@ -43,16 +45,21 @@ class UiCallGate {
   // Waits for Complete, or returns fallback when the gate closes first.
   intptr_t Wait(Reply& reply, intptr_t fallback);
 
-  // Closed: waiters return their fallback, posts are refused. Open again for
-  // a new run.
+  // Closed: waiters return their fallback, posts are refused and what is
+  // still queued is dropped. Open again for a new run.
   void Close();
   void Open();
   bool closed() const;
 
  private:
-  QObject* context_;
+  // One call per Post: runs the oldest queued function.
+  Q_INVOKABLE void RunNext();
+
   mutable std::mutex mu_;
   std::condition_variable changed_;
+  // The functions wait here rather than in Qt's event queue, so that they
+  // cross threads under mu_ alone, a lock race checkers can see.
+  std::deque<std::function<void()>> queue_;
   bool closed_ = false;
 };
 

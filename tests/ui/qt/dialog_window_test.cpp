@@ -132,14 +132,6 @@ TEST_F(DialogWindowTest, TurnsKeysCloseBoxAndClicksIntoCommands) {
   }
 }
 
-TEST_F(DialogWindowTest, PaintsThroughTheDialogAndDrawsTheIconOnlyThen) {
-  window.DrawIcon(0, 0);  // outside a paint: nothing to draw on, no crash
-  const QImage image = window.grab().toImage();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.back().message, 15u);
-  EXPECT_FALSE(image.isNull());
-}
-
 TEST_F(DialogWindowTest, ReportsARestoreFromTheMinimisedState) {
   window.showMinimized();
   window.showNormal();
