@@ -75,7 +75,12 @@ class Desktop:
             ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32",
              "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"],
             env=self._environment(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self._wait(lambda: self._search(["--onlyvisible", "--class", "trayer"]) or None, "the tray host's window")
+        try:
+            self._wait(lambda: self._search(["--onlyvisible", "--class", "trayer"]) or None,
+                       "the tray host's window", seen=lambda: "trayer exit status %s" % self._trayer.poll())
+        except AssertionError:
+            self.stop()
+            raise
         return self
 
     def stop(self):
