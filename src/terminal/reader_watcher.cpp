@@ -20,14 +20,15 @@ void ReportChange(ReaderState& state, ReaderSlot* slot) {
   }
 }
 
-}  // namespace
-
+// The resource manager no longer knows the reader: it was unplugged.
 // Besides "no readers", pcsc-lite reports an unplugged reader once as a state
 // with UNKNOWN set and from then on as an unknown reader, at once, forever.
 bool ReaderGone(int32_t rc, const ReaderState& state) {
   return rc == SCARD_E_NO_READERS_AVAILABLE || rc == SCARD_E_UNKNOWN_READER ||
          (rc == SCARD_S_SUCCESS && (state.eventState & SCARD_STATE_UNKNOWN) != 0);
 }
+
+}  // namespace
 
 void ReaderWatcher(Platform& platform, ReaderSlot* slot) {
   PcscPort& pcsc = *platform.pcsc;

@@ -12,7 +12,4 @@ namespace qarx {
 // left as it is).
 void ReaderWatcher(Platform& platform, ReaderSlot* slot);
 
-// The resource manager no longer knows the reader: it was unplugged.
-bool ReaderGone(int32_t rc, const ReaderState& state);
-
 }  // namespace qarx

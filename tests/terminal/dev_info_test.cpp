@@ -210,17 +210,5 @@ TEST_F(DevInfoTest, OpenAndCloseHoldTheNamedTableLockWithTheirOwnHandle) {
   EXPECT_FALSE(fake.mutexes.Exists(lock));       // each handle was closed again
 }
 
-TEST_F(DevInfoTest, ProcessTableStartsFreeAndIsReachedThroughTheOperations) {
-  EXPECT_EQ(g_devInfo.context(), 0u);
-  int index = -1;
-  ASSERT_EQ(DevOpen(fake.platform, u"VLT A", index), 0);
-  uint8_t answer[kDevAnswerCapacity];
-  int length = 0;
-  EXPECT_EQ(DevTransmit(fake.platform, index, kCommand.data(), 5, answer, length), 0);
-  EXPECT_EQ(length, 5);
-  EXPECT_EQ(DevClose(fake.platform, index), 0);
-  EXPECT_EQ(g_devInfo.entry(index).inUse, 0);
-}
-
 }  // namespace
 }  // namespace qarx

@@ -134,17 +134,5 @@ TEST_F(ReaderWatcherTest, BlocksUntilTheCardOrTheReaderChanges) {
   EXPECT_EQ(slot.watching, 0);
 }
 
-TEST(ReaderGoneTest, OnlyAnUnknownReaderOrNoReadersEndsTheWatch) {
-  ReaderState state;
-  state.eventState = kGone;
-  EXPECT_TRUE(ReaderGone(SCARD_S_SUCCESS, state));
-  state.eventState = SCARD_STATE_CHANGED | SCARD_STATE_UNAVAILABLE | SCARD_STATE_PRESENT;
-  EXPECT_FALSE(ReaderGone(SCARD_S_SUCCESS, state));
-  EXPECT_TRUE(ReaderGone(SCARD_E_UNKNOWN_READER, state));
-  EXPECT_TRUE(ReaderGone(SCARD_E_NO_READERS_AVAILABLE, state));
-  EXPECT_FALSE(ReaderGone(SCARD_F_COMM_ERROR, state));
-  EXPECT_FALSE(ReaderGone(SCARD_E_TIMEOUT, state));
-}
-
 }  // namespace
 }  // namespace qarx
