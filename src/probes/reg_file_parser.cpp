@@ -15,6 +15,10 @@ constexpr std::u16string_view kLocalMachine = u"hkey_local_machine";
 constexpr std::u16string_view kClassesRoot = u"hkey_classes_root";
 constexpr std::u16string_view kLocalMachinePrefix = u"hklm";
 constexpr std::u16string_view kClassesRootPrefix = u"hkcr";
+// The registry's own limits on key paths: they also keep a hostile file from
+// costing time quadratic in its line length.
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyNameLength = 255;
 // Where HKEY_CLASSES_ROOT's machine-wide part lives.
 constexpr std::u16string_view kMachineClasses = u"hklm\\software\\classes";
 
@@ -123,6 +127,18 @@ bool ParseData(std::u16string_view data, RegFileValue& value) {
   return false;
 }
 
+// The root is level 0; a trailing backslash adds an empty name.
+bool WithinKeyLimits(std::u16string_view path) {
+  size_t depth = 0;
+  for (size_t start = 0; start <= path.size(); ++depth) {
+    size_t end = path.find(u'\\', start);
+    if (end == std::u16string_view::npos) end = path.size();
+    if (end - start > kMaxKeyNameLength || depth > kMaxKeyDepth) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 // "HKEY_LOCAL_MACHINE\A\B\" -> "hklm\a\b"; false for the roots no probe reads.
 bool FoldKeyPath(std::u16string_view path, std::u16string& folded) {
   const size_t slash = path.find(u'\\');
@@ -152,6 +168,7 @@ class RegFileReader {
     std::u16string_view path = line.substr(1, line.size() - 2);
     const bool remove = !path.empty() && path.front() == u'-';
     if (remove) path.remove_prefix(1);
+    if (!WithinKeyLimits(path)) return Problem(number, "key path deeper or longer than the registry allows");
     std::u16string folded;
     if (!FoldKeyPath(path, folded)) {
       skipping_ = true;  // another root: its values are not needed

@@ -171,6 +171,19 @@ TEST_F(RegFile, MalformedLinesAreCountedAndSkipped) {
   EXPECT_EQ(Value(RegRoot::LocalMachine, u"K", u"Good").second, (Bytes{5, 0, 0, 0}));
 }
 
+TEST_F(RegFile, KeyPathsKeepTheRegistrysLimits) {
+  std::string deep = "HKEY_LOCAL_MACHINE";
+  for (int level = 0; level < 512; ++level) deep += "\\k";
+  const std::string name255(255, 'n');
+  const auto result = Parse(Reg("[" + deep + "]\n[" + deep + "\\k]\n[HKEY_LOCAL_MACHINE\\" + name255 +
+                                "]\n[HKEY_LOCAL_MACHINE\\" + name255 + "n]\n"));
+  EXPECT_EQ(result.problems, 2);
+  EXPECT_EQ(result.firstProblemLine, 4);
+  EXPECT_NE(contents.Find(RegRoot::LocalMachine, FromUtf8(deep.substr(19))), nullptr);
+  EXPECT_NE(contents.Find(RegRoot::LocalMachine, FromUtf8(name255)), nullptr);
+  EXPECT_EQ(contents.Find(RegRoot::LocalMachine, FromUtf8(name255 + "n")), nullptr);
+}
+
 TEST(RegFileQuery, FollowsTheCapacityRule) {
   RegFileContents contents;
   const std::string text127(127, 'x');
