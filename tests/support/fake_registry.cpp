@@ -1,18 +1,8 @@
 #include "support/fake_registry.h"
 
-#include <cstring>
+#include "probes/ascii_case.h"
 
 namespace qarx::testing {
-
-namespace {
-
-std::u16string Lower(std::u16string s) {
-  for (char16_t& c : s)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  return s;
-}
-
-}  // namespace
 
 class FakeRegKey : public RegKey {
  public:
@@ -24,18 +14,7 @@ class FakeRegKey : public RegKey {
 
   long QueryValue(const std::u16string& name, uint8_t* data, uint32_t& size, uint32_t& type) override {
     registry_.RecordQuery(name.empty() ? u"@" : name);
-    auto it = values_.find(Lower(name));
-    if (it == values_.end()) return ERROR_FILE_NOT_FOUND_;
-    const auto& value = it->second;
-    type = value.type;
-    const auto needed = static_cast<uint32_t>(value.data.size());
-    if (data && needed > size) {
-      size = needed;
-      return ERROR_MORE_DATA_;
-    }
-    if (data && needed) std::memcpy(data, value.data.data(), needed);
-    size = needed;
-    return ERROR_SUCCESS_;
+    return QueryRegFileValue(values_, name, data, size, type);
   }
 
  private:
@@ -44,7 +23,7 @@ class FakeRegKey : public RegKey {
 };
 
 std::u16string FakeRegistry::Normalise(RegRoot root, const std::u16string& key) {
-  std::u16string path = Lower(key);
+  std::u16string path = AsciiLower(key);
   while (!path.empty() && path.back() == u'\\') path.pop_back();
   return (root == RegRoot::ClassesRoot ? u"hkcr\\" : u"hklm\\") + path;
 }
@@ -64,7 +43,7 @@ void FakeRegistry::AddKey(RegRoot root, const std::u16string& key) {
 void FakeRegistry::SetRaw(RegRoot root, const std::u16string& key, const std::u16string& name, uint32_t type,
                           std::vector<uint8_t> data) {
   std::lock_guard lock(mu_);
-  keys_[Normalise(root, key)][Lower(name)] = Value{type, std::move(data)};
+  keys_[Normalise(root, key)][AsciiLower(name)] = RegFileValue{type, std::move(data)};
 }
 
 void FakeRegistry::SetDword(RegRoot root, const std::u16string& key, const std::u16string& name,
@@ -95,7 +74,7 @@ void FakeRegistry::SetVersion(const std::u16string& key, uint32_t major, uint32_
 void FakeRegistry::RemoveValue(RegRoot root, const std::u16string& key, const std::u16string& name) {
   std::lock_guard lock(mu_);
   auto it = keys_.find(Normalise(root, key));
-  if (it != keys_.end()) it->second.erase(Lower(name));
+  if (it != keys_.end()) it->second.erase(AsciiLower(name));
 }
 
 void FakeRegistry::RecordQuery(const std::u16string& name) {

@@ -1,6 +1,7 @@
-// An in-memory registry with the query semantics the probes rely on: raw bytes
-// plus type, the caller's capacity enforced (234 when the data does not fit),
-// key and value names ignoring case. Counts open keys and records every query.
+// An in-memory registry with the query semantics the probes rely on (those of
+// the registry-export reader): raw bytes plus type, the caller's capacity
+// enforced (234 when the data does not fit), key and value names ignoring
+// case. Counts open keys and records every query.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "probes/reg_file_parser.h"
 
 namespace qarx::testing {
 
@@ -37,11 +39,7 @@ class FakeRegistry : public RegistryPort {
 
  private:
   friend class FakeRegKey;
-  struct Value {
-    uint32_t type;
-    std::vector<uint8_t> data;
-  };
-  using Values = std::map<std::u16string, Value>;
+  using Values = RegFileContents::Values;  // by lower-cased name
   static std::u16string Normalise(RegRoot root, const std::u16string& key);
   void RecordQuery(const std::u16string& name);
 
