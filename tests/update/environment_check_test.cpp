@@ -182,13 +182,5 @@ TEST_F(EnvironmentCheck, LegacyWarningComesBetweenTheCcidGroupAndTheControlLine)
   EXPECT_EQ(bed.ui.log().size(), 11u);  // the legacy check adds no line
 }
 
-TEST_F(EnvironmentCheck, BrowserFailureIsLogged) {
-  ProbeBed pc;
-  CQarxServiceDlg pcDlg{pc.platform};
-  pc.system.version = {2, 6, 1, 0, 1};
-  EnvironmentCheckJob(pcDlg);
-  EXPECT_EQ(pc.ui.log()[2], u"系统默认浏览器信息获取失败!");
-}
-
 }  // namespace
 }  // namespace qarx

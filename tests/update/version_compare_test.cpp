@@ -110,20 +110,6 @@ TEST_F(VersionCompare, ConfigurationWithoutControlSectionOffersTheControl) {
   EXPECT_EQ(CompareInstalledVersions(bed.platform), 1u);
 }
 
-TEST_F(VersionCompare, AllBitsSetInstalledEqualsAMissingKey) {
-  bed.profile.RemoveSection(bed.ConfigCopy(), u"Control");
-  bed.registry.SetVersion(kControl, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu);
-  EXPECT_EQ(CompareInstalledVersions(bed.platform), 0u);
-}
-
-TEST_F(VersionCompare, VersionsAreReadFromTheConfigurationCopyNotThePackages) {
-  CompareInstalledVersions(bed.platform);
-  const auto reads = bed.profile.reads();
-  ASSERT_EQ(reads.size(), 8u);
-  EXPECT_EQ(reads[0], bed.ConfigCopy() + u"|Control|VersionMajor");
-  EXPECT_EQ(reads[7], bed.ConfigCopy() + u"|Server|VersionMinor");
-}
-
 TEST_F(VersionCompare, ShortRegistryDataIsZeroPadded) {
   bed.registry.SetRaw(RegRoot::LocalMachine, kControl, u"VersionMinor", REG_BINARY, {0x01});
   bed.SetConfiguredVersion(u"Control", 1, 0, 0, 1);
