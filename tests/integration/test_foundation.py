@@ -1,4 +1,9 @@
-"""The service as a process: one instance, its exits, its console."""
+"""The service as a process: one instance, its exits, its console.
+
+Every run answers message boxes automatically: without a PC/SC service the
+reader monitor reports an error box at start, and a typed command would
+answer it instead of reaching the dialog.
+"""
 
 import os
 import signal
@@ -19,13 +24,13 @@ class SingleInstance(unittest.TestCase):
 
     def started(self):
         """A first instance, initialised and hidden."""
-        first = Service(runtime_dir=self.runtime).start()
+        first = Service(runtime_dir=self.runtime, answer="no").start()
         first.wait_event("window", show=0)
         return first
 
     def test_second_start_ends_at_once_silently_and_leaves_the_first_alone(self):
         with self.started() as first:
-            with Service(runtime_dir=self.runtime) as second:
+            with Service(runtime_dir=self.runtime, answer="no") as second:
                 self.assertEqual(second.wait_exit(), 0)
                 self.assertEqual(second.events(), [])
                 self.assertFalse(os.path.exists(second.events_path))
@@ -53,7 +58,7 @@ class SingleInstance(unittest.TestCase):
 
 class Console(unittest.TestCase):
     def test_start_hides_the_dialog_and_exit_deletes_the_tray_icon(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             self.assertEqual(svc.stop(), 0)
             evs = [(e["ev"], e.get("show", e.get("op"))) for e in svc.events()]
             # Reset hides it; the framework's first showing paints the frame,
@@ -65,7 +70,7 @@ class Console(unittest.TestCase):
             self.assertTrue(all(isinstance(e["t"], int) and e["t"] >= 0 for e in svc.events()))
 
     def test_cancel_close_and_hide_only_hide(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             for command in ("cancel", "2", "hide", "1131"):
                 mark = svc.mark()
@@ -75,7 +80,7 @@ class Console(unittest.TestCase):
             self.assertEqual(svc.stop(), 0)
 
     def test_open_and_minimize_show_then_the_frame_paint_hides(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             for command, code in (("open", 1), ("1127", 1), ("minimize", 2)):
                 mark = svc.mark()
@@ -85,7 +90,7 @@ class Console(unittest.TestCase):
             svc.stop()
 
     def test_unknown_command_is_one_error_line(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             svc.send("frobnicate")
             svc.send("open")  # still listening afterwards
@@ -96,7 +101,7 @@ class Console(unittest.TestCase):
             svc.stop()
 
     def test_tray_clicks_need_the_icon(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             svc.send("tray-right")
             svc.send("open")
@@ -106,7 +111,7 @@ class Console(unittest.TestCase):
             svc.stop()
 
     def test_log_lines_are_printed_as_they_are_added(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             mark = svc.mark()
             svc.send("sysinfo")
@@ -115,7 +120,7 @@ class Console(unittest.TestCase):
             svc.stop()
 
     def test_end_of_input_keeps_the_service_running(self):
-        with Service() as svc:
+        with Service(answer="no") as svc:
             svc.wait_event("window", show=0)
             svc.close_stdin()
             # Only a signal can end it now; it must still be alive for that.

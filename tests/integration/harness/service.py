@@ -116,7 +116,8 @@ class Service:
         return code
 
     def stop(self, timeout=TIMEOUT):
-        """Ends the service with the tray menu's exit command."""
+        """Ends the service with the tray menu's exit command (while a
+        question is open, that line answers it instead)."""
         if self.process.poll() is None:
             try:
                 self.send("exit")
