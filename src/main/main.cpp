@@ -48,7 +48,10 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<qarx::UiPort> frontEnd;
 #ifdef QARX_HAVE_QT
-  if (kind == qarx::service::FrontEndKind::Qt) frontEnd = qarx::MakeQtUi(argc, argv);
+  if (kind == qarx::service::FrontEndKind::Qt) {
+    frontEnd = qarx::MakeQtUi(argc, argv);
+    if (!frontEnd) WarnLine("qarx-service: no display for the Qt front-end; using the console");
+  }
 #endif
   (void)argc;
   (void)argv;
