@@ -1,5 +1,8 @@
 // qarx-service: the single-instance check, then the dialog's modal run on the
 // chosen front-end, wrapped in the event stream.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,15 @@ void WarnLine(std::string_view line) {
   std::fputc('\n', stderr);
 }
 
+// A closed standard stream would hand its number to the next file opened
+// (a mutex file, the event stream), which the console would then read or
+// write as if it were the terminal.
+void KeepStandardStreamsOpen() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1) open("/dev/null", O_RDWR);
+  }
+}
+
 bool HasDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* value = std::getenv(name);
@@ -36,6 +48,7 @@ bool HasDisplay() {
 
 int main(int argc, char** argv) {
   const auto start = qarx::events::EventSink::Clock::now();
+  KeepStandardStreamsOpen();
   // A closed output pipe must not kill the service.
   std::signal(SIGPIPE, SIG_IGN);
 
