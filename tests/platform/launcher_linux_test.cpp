@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,25 @@ TEST_F(LauncherLinux, WindowsProgramGoesThroughWine) {
   Write(dir_ / "bin" / "wine", "#!/bin/sh\necho \"$#:$1\" > '" + mark.string() + "'\n", true);
   EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
   EXPECT_EQ(Await(mark), "1:" + program.string() + "\n");
+}
+
+// A program whose file another process still holds open for writing (as a
+// child forked by a concurrent launch briefly does) starts once it is let go.
+TEST_F(LauncherLinux, BusyProgramFileStartsOnceReleased) {
+  const fs::path program = dir_ / "VLT_Terminal_Server.exe";
+  const fs::path mark = dir_ / "busy-mark";
+  Write(program, "#!/bin/sh\necho started > '" + mark.string() + "'\n", true);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const int fd = open(program.c_str(), O_WRONLY | O_APPEND);
+    usleep(300'000);
+    close(fd);
+    _exit(0);
+  }
+  usleep(50'000);  // the holder has the file open by now
+  EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
+  EXPECT_EQ(Await(mark), "started\n");
+  waitpid(holder, nullptr, 0);
 }
 
 TEST_F(LauncherLinux, OpenUrlUsesXdgOpen) {

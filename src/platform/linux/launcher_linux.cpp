@@ -104,23 +104,37 @@ int SpawnDetached(const std::vector<std::string>& args) {
   return error;
 }
 
+// A file that was just written can be "busy" for a moment: a child forked
+// by another thread (a second launch) may still hold a copy of its writing
+// descriptor until that child execs. Such a launch is tried again briefly.
+int SpawnDetachedPatiently(const std::vector<std::string>& args) {
+  constexpr int kBusyRetries = 40;
+  constexpr useconds_t kBusyPauseMicros = 25'000;
+  int error = SpawnDetached(args);
+  for (int attempt = 0; error == ETXTBSY && attempt < kBusyRetries; ++attempt) {
+    usleep(kBusyPauseMicros);
+    error = SpawnDetached(args);
+  }
+  return error;
+}
+
 class LinuxLauncher final : public LauncherPort {
  public:
   uint32_t Execute(const std::u16string& path, int) override {
     const std::string program = HostPath(path);
     struct stat st {};
     if (stat(program.c_str(), &st) == 0) chmod(program.c_str(), (st.st_mode & 07777) | S_IXUSR);
-    int error = SpawnDetached({program});
+    int error = SpawnDetachedPatiently({program});
     if (error == ENOEXEC) {
       const std::string wine = FindOnPath("wine");
-      if (!wine.empty()) error = SpawnDetached({wine, program});
+      if (!wine.empty()) error = SpawnDetachedPatiently({wine, program});
     }
     return LauncherValue(error);
   }
 
   bool OpenUrl(const std::u16string& url, int) override {
     const std::string opener = FindOnPath("xdg-open");
-    return !opener.empty() && SpawnDetached({opener, ToUtf8(url)}) == 0;
+    return !opener.empty() && SpawnDetachedPatiently({opener, ToUtf8(url)}) == 0;
   }
 };
 
