@@ -12,9 +12,6 @@ namespace qarx {
 
 namespace {
 
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
-
 // Default download addresses of kinds 1-3, on the update server.
 constexpr std::u16string_view kDefaultPackagePaths[4] = {
     u"",

@@ -13,6 +13,12 @@ import unittest
 from harness.service import Service
 
 
+def dialog_events(svc):
+    """The events of the dialog itself: the missing PC/SC service's error box
+    comes from a worker thread at a time of its own, possibly after the exit."""
+    return [e for e in svc.events() if e["ev"] not in ("prompt", "answer")]
+
+
 class SingleInstance(unittest.TestCase):
     def setUp(self):
         self._dir = tempfile.TemporaryDirectory(prefix="qarx-run-")
@@ -44,7 +50,7 @@ class SingleInstance(unittest.TestCase):
     def test_a_new_start_runs_after_exit(self):
         with self.started() as first:
             self.assertEqual(first.stop(), 0)
-            self.assertEqual([e["ev"] for e in first.events()[-2:]], ["tray", "exit"])
+            self.assertEqual([e["ev"] for e in dialog_events(first)[-2:]], ["tray", "exit"])
         with self.started() as again:
             self.assertEqual(again.stop(), 0)
 
@@ -60,7 +66,7 @@ class Console(unittest.TestCase):
     def test_start_hides_the_dialog_and_exit_deletes_the_tray_icon(self):
         with Service(answer="no") as svc:
             self.assertEqual(svc.stop(), 0)
-            evs = [(e["ev"], e.get("show", e.get("op"))) for e in svc.events()]
+            evs = [(e["ev"], e.get("show", e.get("op"))) for e in dialog_events(svc)]
             # Reset hides it; the framework's first showing paints the frame,
             # which hides it again; Exit deletes the icon it never showed.
             self.assertEqual(evs[0], ("window", 0))

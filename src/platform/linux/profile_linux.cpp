@@ -3,18 +3,15 @@
 // such; any other bytes are taken in the character set of the user's locale,
 // as the platform reads "ANSI" files in its code page.
 #include <fcntl.h>
-#include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <string>
 
 #include "common/ini_reader.h"
 #include "common/text.h"
 #include "platform/linux/linux_ports.h"
+#include "platform/linux/locale_text.h"
 #include "platform/linux/windows_paths.h"
 
 namespace qarx::linux_port {
@@ -39,42 +36,11 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-std::string LocaleCharset() {
-  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) return "ASCII";
-  std::string charset = nl_langinfo_l(CODESET, locale);
-  freelocale(locale);
-  return charset.empty() ? "ASCII" : charset;
-}
-
-// Bytes in the locale's character set; what it cannot decode becomes U+FFFD.
-std::u16string FromLocaleCharset(const std::string& bytes) {
-  std::u16string out;
-  iconv_t cd = iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE",
-                          LocaleCharset().c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return FromUtf8(bytes);
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  while (inLeft > 0) {
-    char16_t chunk[512];
-    char* outPtr = reinterpret_cast<char*>(chunk);
-    size_t outLeft = sizeof chunk;
-    const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    out.append(chunk, (sizeof chunk - outLeft) / sizeof(char16_t));
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.push_back(u'\uFFFD');  // an invalid or cut-off sequence: skip one byte
-      ++in;
-      --inLeft;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
 std::u16string ProfileText(const std::u16string& file) {
   const std::string bytes = ReadWholeFile(HostPath(file));
   std::u16string text;
-  if (!DecodeIniBytes(bytes, text)) text = FromLocaleCharset(bytes);
+  if (DecodeIniBytes(bytes, text)) return text;
+  if (!DecodeLocaleText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text)) text = FromUtf8(bytes);
   return text;
 }
 

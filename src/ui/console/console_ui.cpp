@@ -11,11 +11,6 @@ namespace qarx::console {
 
 namespace {
 
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_SHOWMINNOACTIVE = 7;
-constexpr int SW_RESTORE = 9;
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
 constexpr int kIconSize = 32;
 // The template's 219 x 40 dialog units at its 9-point font.
 constexpr int kClientWidth = 329;

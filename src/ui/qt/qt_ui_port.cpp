@@ -20,15 +20,6 @@ constexpr uint32_t WM_LBUTTONDBLCLK = 515;
 constexpr uint32_t WM_MBUTTONDOWN = 519;
 constexpr uint32_t NIF_MESSAGE = 1;
 constexpr uint32_t NIF_TIP = 4;
-constexpr int SW_SHOWNOACTIVATE = 4;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_SHOWMINNOACTIVE = 7;
-constexpr int SW_SHOWNA = 8;
-constexpr int SW_RESTORE = 9;
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
-constexpr int SM_CXSMICON = 49;
-constexpr int SM_CYSMICON = 50;
 // The window system never fires a timer faster than this (USER_TIMER_MINIMUM).
 constexpr uint32_t kMinTimerMs = 10;
 
