@@ -58,7 +58,14 @@ class TagValue {
   int length_ = 0;
 };
 
+// The probe makes the name exist while it looks. Two checks of this process
+// probing at once (two readers arriving together) would each take the
+// other's probe for a running update tool and skip their terminal, so the
+// probes of this process take turns.
+std::mutex g_updateToolProbeLock;
+
 bool UpdateToolRunning(MutexPort& mutexes) {
+  std::lock_guard turn(g_updateToolProbeLock);  // held until the probe handle is closed
   bool alreadyExisted = false;
   std::unique_ptr<NamedMutex> probe = mutexes.Create(std::u16string(kUpdateToolMutexName), true, alreadyExisted);
   if (alreadyExisted) return true;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "app/qarx_service_app.h"
 #include "app/qarx_service_dlg.h"
@@ -223,6 +225,39 @@ TEST_F(FirmwareCheckJobTest, RunningUpdateToolMeansNothingAtAll) {
   EXPECT_EQ(Check(slotA), 0);
   EXPECT_TRUE(NothingVisible());
   EXPECT_TRUE(pcsc.calls().empty());
+}
+
+// Mutexes whose update-tool probe stays open a while, as a slow system may
+// keep it: long enough for a second check to probe meanwhile.
+class SlowProbeMutexes : public MutexPort {
+ public:
+  explicit SlowProbeMutexes(MutexPort& inner) : inner_(inner) {}
+  std::unique_ptr<NamedMutex> Create(const std::u16string& name, bool initialOwner, bool& alreadyExisted) override {
+    auto handle = inner_.Create(name, initialOwner, alreadyExisted);
+    if (name == kToolMutex) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return handle;
+  }
+
+ private:
+  MutexPort& inner_;
+};
+
+TEST_F(FirmwareCheckJobTest, TwoTerminalsArrivingTogetherAreBothChecked) {
+  SlowProbeMutexes slow(fake.mutexes);
+  fake.platform.mutexes = &slow;
+  Terminal(u"VLT A", Answer(kTag1, kTag6, "1.0.0.2"));
+  Terminal(u"VLT B", Answer(kTag1, kTag6, "1.0.0.2"));
+  int resultA = -2;
+  std::thread first([&] { resultA = Check(slotA); });
+  const int resultB = Check(slotB);
+  first.join();
+  fake.platform.mutexes = &fake.mutexes;
+
+  EXPECT_EQ(resultA, 0);
+  EXPECT_EQ(resultB, 0);
+  EXPECT_EQ(Log(), (std::vector<std::u16string>{kNoUpgrade, kSeparator, kNoUpgrade, kSeparator}));
+  EXPECT_EQ(Opened(), 2);
+  EXPECT_FALSE(fake.mutexes.Exists(kToolMutex));
 }
 
 TEST_F(FirmwareCheckJobTest, ModelNameCutByAZeroOrTooShortStopsTheProgram) {
