@@ -1,17 +1,14 @@
 // qarx-service: the single-instance check, then the dialog's modal run on the
 // chosen front-end, wrapped in the event stream.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "app/qarx_service_app.h"
 #include "common/qarx_types.h"
 #include "main/front_end.h"
-#include "platform/linux/linux_ports.h"
+#include "platform/os.h"
 #include "ui/console/console_commands.h"
 #include "ui/console/console_ui.h"
 #include "ui/events/instrumentation.h"
@@ -27,37 +24,20 @@ void WarnLine(std::string_view line) {
   std::fputc('\n', stderr);
 }
 
-// A closed standard stream would hand its number to the next file opened
-// (a mutex file, the event stream), which the console would then read or
-// write as if it were the terminal.
-void KeepStandardStreamsOpen() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1) open("/dev/null", O_RDWR);
-  }
-}
-
-bool HasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const auto start = qarx::events::EventSink::Clock::now();
-  KeepStandardStreamsOpen();
-  // A closed output pipe must not kill the service.
-  std::signal(SIGPIPE, SIG_IGN);
+  qarx::os::PrepareProcess();
 
 #ifdef QARX_HAVE_QT
   constexpr bool kQtBuilt = true;
 #else
   constexpr bool kQtBuilt = false;
 #endif
-  [[maybe_unused]] const auto kind = qarx::service::ChooseFrontEnd(std::getenv("QARX_UI"), HasDisplay(), kQtBuilt, WarnLine);
+  const std::optional<std::string> choice = qarx::os::Environment("QARX_UI");
+  [[maybe_unused]] const auto kind =
+      qarx::service::ChooseFrontEnd(choice ? choice->c_str() : nullptr, qarx::os::HasDisplay(), kQtBuilt, WarnLine);
 
   std::unique_ptr<qarx::UiPort> frontEnd;
 #ifdef QARX_HAVE_QT
@@ -81,8 +61,8 @@ int main(int argc, char** argv) {
     };
   }
 
-  qarx::linux_port::LinuxPlatform linuxPlatform;
-  qarx::Platform platform = linuxPlatform.Bundle(nullptr);
+  const std::unique_ptr<qarx::os::OsPlatform> os = qarx::os::MakePlatform();
+  qarx::Platform platform = os->Bundle(nullptr);
   const auto settings = qarx::events::SettingsFromEnvironment(WarnLine);
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();

@@ -1,12 +1,12 @@
 // Reads lines from a file descriptor on a thread of its own and hands each
 // to a callback; the end of input (EOF, error, no descriptor) is reported
-// once. Stopping wakes the thread through a pipe, so nothing polls.
+// once. Stopping never waits on the input: no callback runs once Stop has
+// returned. Each OS has its own reading loop (line_reader_<os>.cpp).
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
-
-#include <pthread.h>
 
 namespace qarx::console {
 
@@ -15,23 +15,23 @@ class LineReader {
   using OnLine = std::function<void(std::string line)>;
   using OnEnd = std::function<void()>;
   LineReader() = default;
-  ~LineReader();  // stops and joins
+  ~LineReader();  // stops
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Starts reading fd (not closed here). False when the thread or its wake
-  // pipe cannot be made; onEnd has then been called.
+  // Starts reading fd (not closed here). False when the thread cannot be
+  // made; onEnd has then been called.
   bool Start(int fd, OnLine onLine, OnEnd onEnd);
   void Stop();
 
+  struct State;
+
  private:
-  void Run();
-  OnLine onLine_;
-  OnEnd onEnd_;
-  int wake_[2] = {-1, -1};
-  int fd_ = -1;
-  pthread_t thread_{};
-  bool started_ = false;
+  std::shared_ptr<State> state_;
 };
+
+// Splits buffered input into lines ("\n" or "\r\n"); what is left waits for
+// more input.
+void TakeLines(std::string& pending, const LineReader::OnLine& onLine);
 
 }  // namespace qarx::console

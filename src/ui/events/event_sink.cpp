@@ -3,17 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace qarx::events {
+#include "platform/os.h"
 
-namespace {
-// Close-on-exec where the C library knows it, so started programs do not
-// inherit the stream.
-#ifdef __GLIBC__
-constexpr const char* kAppendMode = "ae";
-#else
-constexpr const char* kAppendMode = "a";
-#endif
-}  // namespace
+namespace qarx::events {
 
 EventSink::EventSink(std::string path, Clock::time_point start) : path_(std::move(path)), start_(start) {}
 
@@ -33,7 +25,7 @@ void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
   if (!fields.Body().empty()) line += "," + fields.Body();
   line += "}\n";
 
-  if (!file_) file_ = std::fopen(path_.c_str(), kAppendMode);
+  if (!file_) file_ = os::OpenFile(path_, "a");
   const bool ok = file_ && std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
                   std::fflush(file_) == 0;
   if (ok) return;

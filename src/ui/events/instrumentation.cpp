@@ -1,17 +1,16 @@
 #include "ui/events/instrumentation.h"
 
-#include <cstdlib>
+#include "platform/os.h"
 
 namespace qarx::events {
 
 Settings SettingsFromEnvironment(const std::function<void(std::string_view)>& error) {
   Settings settings;
-  if (const char* path = std::getenv("QARX_EVENTS"); path && *path) settings.eventsPath = path;
-  if (const char* answer = std::getenv("QARX_ANSWER"); answer && *answer) {
-    settings.autoAnswer = ParseAutoAnswer(answer);
+  if (const auto path = os::Environment("QARX_EVENTS")) settings.eventsPath = *path;
+  if (const auto answer = os::Environment("QARX_ANSWER")) {
+    settings.autoAnswer = ParseAutoAnswer(*answer);
     if (!settings.autoAnswer && error)
-      error(std::string("qarx-service: QARX_ANSWER must be yes or no, not '") + answer +
-            "'; questions will be asked\n");
+      error("qarx-service: QARX_ANSWER must be yes or no, not '" + *answer + "'; questions will be asked\n");
   }
   return settings;
 }

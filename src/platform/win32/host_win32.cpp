@@ -1,0 +1,42 @@
+// Process-level facts of the Windows program.
+#include "platform/win32/windows_sdk.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdlib>
+
+#include "common/text.h"
+#include "platform/os.h"
+#include "platform/win32/win32_ports.h"
+
+namespace qarx::os {
+
+void PrepareProcess() {
+  // Lines are UTF-8 bytes and end in "\n" exactly: no translation on the
+  // way out, and a console shows them in UTF-8.
+  for (FILE* stream : {stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+  SetConsoleCP(CP_UTF8);
+}
+
+bool HasDisplay() { return true; }
+
+std::optional<std::string> Environment(const char* name) {
+  const std::u16string wideName = FromUtf8(name);
+  const DWORD needed = GetEnvironmentVariableW(win32::Wide(wideName), nullptr, 0);
+  if (needed <= 1) return std::nullopt;
+  std::wstring value(needed, L'\0');
+  const DWORD length = GetEnvironmentVariableW(win32::Wide(wideName), value.data(), needed);
+  if (length == 0 || length >= needed) return std::nullopt;
+  return ToUtf8(win32::FromWide(value.c_str(), length));
+}
+
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
+  // "N": not inherited by started programs.
+  const std::u16string wideMode = FromUtf8(std::string(mode) + "N");
+  return _wfopen(win32::Wide(FromUtf8(utf8Path)), win32::Wide(wideMode));
+}
+
+}  // namespace qarx::os
