@@ -1,0 +1,119 @@
+// Named mutexes, starting programs, and the version facts a program sees,
+// over real processes of the prefix.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <map>
+
+#include "common/qarx_types.h"
+#include "win32_test_support.h"
+
+namespace qarx::win32 {
+namespace {
+
+using test::U;
+using test::W;
+
+TEST(MutexWin32, ExistingNamesAndOwnership) {
+  auto mutexes = MakeMutexPort();
+  const std::u16string name = u"qarx adapter test " + U(std::to_wstring(GetCurrentProcessId()));
+  bool existed = true;
+  auto first = mutexes->Create(name, true, existed);
+  ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(existed);
+  auto second = mutexes->Create(name, true, existed);
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(existed);
+  EXPECT_TRUE(first->Release());
+  EXPECT_FALSE(first->Release());  // no longer owned
+  EXPECT_TRUE(second->Wait());
+  EXPECT_TRUE(second->Release());
+  first.reset();
+  second.reset();
+  // Every handle closed: the name is free again.
+  auto again = mutexes->Create(name, false, existed);
+  EXPECT_FALSE(existed);
+}
+
+// The installer at a path with spaces starts, not "C:\Program.exe" in front
+// of it; a missing program gives WinExec's file-not-found value.
+TEST(LauncherWin32, StartsTheExactPathNextToADecoy) {
+  test::ScratchFolder folder(L"qarx-launch");
+  const std::wstring marker = folder.path() + L"markers.txt";
+  SetEnvironmentVariableW(L"QARX_MARKER_FILE", marker.c_str());
+  const std::wstring markerProgram = test::ProgramFolder() + L"qarx_marker.exe";
+  const std::wstring spaced = folder.path() + L"Program Files";
+  CreateDirectoryW(spaced.c_str(), nullptr);
+  const std::wstring decoy = folder.path() + L"Program.exe";
+  const std::wstring target = spaced + L"\\Setup 1.exe";
+  ASSERT_TRUE(CopyFileW(markerProgram.c_str(), decoy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(markerProgram.c_str(), target.c_str(), FALSE));
+
+  auto launcher = MakeLauncherPort();
+  EXPECT_GE(launcher->Execute(U(target), SW_SHOW), 32u);
+  // The marker program writes one line and ends; wait for that line.
+  std::string lines;
+  for (int i = 0; i < 3000 && lines.find('\n') == std::string::npos; ++i) {
+    lines = test::ReadAll(marker);
+    if (lines.empty()) Sleep(10);
+  }
+  std::string expected;
+  for (wchar_t c : target) expected.push_back(static_cast<char>(c));
+  EXPECT_EQ(lines.substr(0, lines.find('|')), expected);
+  EXPECT_NE(lines.find("|\"" + expected + "\""), std::string::npos) << lines;
+
+  EXPECT_EQ(launcher->Execute(U(folder.path() + L"absent.exe"), SW_SHOW), 2u);
+  SetEnvironmentVariableW(L"QARX_MARKER_FILE", nullptr);
+}
+
+// The operating-system line under the versions Wine can pretend to be, each
+// set for the probe program alone. Rows are keyed by the version record the
+// program saw ("platform major.minor product-type"): Wine 8.0 gives win7 the
+// server product type and win2008r2 the workstation one, and without a
+// compatibility manifest Windows 8 and later report 6.2, as Windows does.
+TEST(SystemInfoWin32, OsLineFollowsTheWindowsVersion) {
+  const std::map<std::string, std::string> expected = {
+      {"2 6.1 1", "系统信息为:Windows 7!"},
+      {"2 6.1 3", "系统信息为:Windows Server 2008 R2!"},
+      {"2 6.0 1", "系统信息为:Windows Vista!"},
+      {"2 6.0 3", "系统信息为:Windows Server 2008!"},
+      {"2 5.2 3", "系统信息为:Windows Server 2003!"},
+      {"2 5.2 1", "系统信息为:Windows XP Professional x64 Edition!"},
+      {"2 6.2 1", "系统信息获取失败!"},
+  };
+  const wchar_t* versions[] = {L"win7", L"win2008r2", L"vista", L"win2008", L"win2003", L"winxp64", L"win10"};
+  const std::wstring probe = test::ProgramFolder() + L"qarx_win_probe.exe";
+  const std::wstring appKey = L"Software\\Wine\\AppDefaults\\qarx_win_probe.exe";
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring shell = std::wstring(system) + L"\\cmd.exe";
+  test::ScratchFolder folder(L"qarx-os");
+
+  // What the probe program prints, run through the shell to catch its output.
+  auto run = [&](const std::wstring& what, const std::wstring& version) {
+    const std::wstring out = folder.path() + version + L"-" + what + L".txt";
+    EXPECT_EQ(test::RunToEnd(shell, L"cmd.exe /c \"\"" + probe + L"\" " + what + L" > \"" + out + L"\"\""), 0);
+    std::string text = test::ReadAll(out);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  };
+
+  std::map<std::string, std::string> seen;
+  for (const wchar_t* version : versions) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"Version", 0, 1, reinterpret_cast<const BYTE*>(version),
+                   static_cast<DWORD>((std::wcslen(version) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    std::string record = run(L"version", version);
+    record = record.substr(0, record.rfind(' '));  // the suite mask does not matter here
+    seen[record] = run(L"os-line", version);
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, appKey.c_str());
+  EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
+}  // namespace qarx::win32
