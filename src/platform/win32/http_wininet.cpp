@@ -5,8 +5,9 @@
 // the same on every system: at most five, and never from https to another
 // scheme. Connect and receive time-outs come from QARX_HTTP_CONNECT_TIMEOUT
 // (seconds, default 30) and QARX_HTTP_LOW_SPEED_TIME (seconds without data,
-// default 60), so a dead or stalled server cannot hold a job for ever. A body
-// that ends before its announced length is a failed read, not an end.
+// default 60), so a dead or stalled server cannot hold a job for ever. (Wine's
+// WinINet keeps its own 30-second receive time-out instead.) A body that ends
+// before its announced length is a failed read, not an end.
 #include "platform/win32/windows_sdk.h"
 
 #include <cwchar>

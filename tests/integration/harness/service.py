@@ -9,7 +9,8 @@
         svc.wait_event("window", since=mark, show=0)
         svc.stop()                             # `exit` command, waits for the end
 
-Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None, ui="console")
+Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None, ui="console",
+        command=None, program_path=None)
     env          extra environment variables for the process (strings)
     answer       "yes"/"no" sets QARX_ANSWER; None leaves questions to send()
     runtime_dir  XDG_RUNTIME_DIR, where the named mutexes live. Each Service
@@ -18,6 +19,9 @@ Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None,
     events_path  the QARX_EVENTS file; a fresh temporary file by default
     bin_dir      where qarx-service is; $QARX_BIN_DIR, else build/default/bin
     ui           QARX_UI
+    command      the argv that starts the service (default: the binary itself;
+                 the Windows build runs under Wine, see harness.wine)
+    program_path how the program names a path of ours (QARX_EVENTS); default as is
 
 Methods: start() (also __enter__; starting twice starts once), send(line), close_stdin(), mark(), events(),
 wait_event(ev, timeout=TIMEOUT, since=0, **fields), wait_stdout(text,
@@ -52,18 +56,21 @@ def binary(name, bin_dir=None):
 
 
 class Service:
-    def __init__(self, env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None, ui="console"):
+    def __init__(self, env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None, ui="console",
+                 command=None, program_path=None):
         self._temp = tempfile.mkdtemp(prefix="qarx-it-")
         self.runtime_dir = runtime_dir or os.path.join(self._temp, "run")
         os.makedirs(self.runtime_dir, mode=0o700, exist_ok=True)
         self.events_path = events_path or os.path.join(self._temp, "events.jsonl")
         self._env = dict(os.environ)
-        self._env.update({"QARX_UI": ui, "QARX_EVENTS": self.events_path, "XDG_RUNTIME_DIR": self.runtime_dir})
+        program_path = program_path or (lambda path: path)
+        self._env.update({"QARX_UI": ui, "QARX_EVENTS": program_path(self.events_path),
+                          "XDG_RUNTIME_DIR": self.runtime_dir})
         self._env.pop("QARX_ANSWER", None)
         if answer is not None:
             self._env["QARX_ANSWER"] = answer
         self._env.update(env or {})
-        self._bin = binary("qarx-service", bin_dir)
+        self._command = command or [binary("qarx-service", bin_dir)]
         self.process = None
         self._lock = threading.Lock()
         self._stdout = []
@@ -75,7 +82,7 @@ class Service:
         if self.process:
             return self
         self.process = subprocess.Popen(
-            [self._bin], env=self._env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            self._command, env=self._env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         for stream, lines in ((self.process.stdout, self._stdout), (self.process.stderr, self._stderr)):
             reader = threading.Thread(target=self._collect, args=(stream, lines), daemon=True)
             reader.start()

@@ -1,0 +1,73 @@
+"""The build's Wine prefix, for tests of the Windows programs.
+
+    from harness.wine import Prefix, windows_path
+
+    prefix = Prefix()                                  # <bin>/../wine, or $QARX_WINE_ROOT
+    prefix.command("qarx-service.exe")                 # argv that runs a program of the build
+    prefix.reg_import(text)                            # a .reg text (UTF-16 file, regedit /S)
+    prefix.reg_delete(r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X")
+    prefix.app_version("qarx-service.exe", "win7")     # what that program's GetVersionExW says
+    prefix.temp_folder()                               # Unix path of the programs' temporary folder
+    windows_path("/tmp/x")                             # -> Z:\\tmp\\x
+
+The prefix is prepared by tests/wine/wine-prefix (the ctest fixture). Wine's
+own commands run with their output on files: the prefix's services may hold
+a pipe open for as long as the server runs.
+"""
+
+import getpass
+import os
+import subprocess
+import tempfile
+
+from harness.service import binary
+
+_REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+WINE_RUN = os.path.join(_REPO, "tests", "wine", "wine-run")
+
+
+def windows_path(path):
+    """The Z: drive path under which Wine programs see a Unix path."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Prefix:
+    def __init__(self, bin_dir=None):
+        self.bin_dir = os.path.dirname(binary("qarx-service.exe", bin_dir))
+        self.root = os.environ.get("QARX_WINE_ROOT") or os.path.join(os.path.dirname(self.bin_dir), "wine")
+        self.env = {"QARX_WINE_ROOT": self.root, "WINEPREFIX": os.path.join(self.root, "prefix"),
+                    "TMPDIR": os.path.join(self.root, "tmp"), "WINEARCH": "win64", "WINEDEBUG": "-all",
+                    "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+    def command(self, program, *args):
+        return [WINE_RUN, os.path.join(self.bin_dir, program), *args]
+
+    def run(self, *args):
+        """A command of Wine's own (reg, regedit, ...); its exit status and output."""
+        env = dict(os.environ, **self.env)
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.call(["wine", *args], env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT, timeout=120)
+            out.seek(0)
+            return code, out.read().decode("utf-8", "replace")
+
+    def reg_import(self, text):
+        fd, path = tempfile.mkstemp(suffix=".reg", dir=self.env["TMPDIR"])
+        with os.fdopen(fd, "wb") as f:
+            f.write(b"\xff\xfe" + text.encode("utf-16-le"))
+        try:
+            code, out = self.run("regedit", "/S", windows_path(path))
+            assert code == 0, out
+        finally:
+            os.unlink(path)
+
+    def reg_delete(self, key):
+        self.run("reg", "delete", key, "/f")  # an absent key is fine
+
+    def app_version(self, program, version):
+        code, out = self.run("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version",
+                             "/d", version, "/f")
+        assert code == 0, out
+
+    def temp_folder(self):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "Temp")
