@@ -21,16 +21,14 @@ EventSink::~EventSink() {
   if (file_) std::fclose(file_);
 }
 
-void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
+void EventSink::Emit(std::string_view ev, const EventFields& fields) {
   if (path_.empty()) return;
   // Timed under the lock, so t never goes back from one line to the next.
   std::lock_guard lock(mu_);
   if (failed_) return;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
-  JsonLine head;
-  head.Int("t", ms).Str("ev", ev);
-  std::string line = "{" + head.Body();
-  if (!fields.Body().empty()) line += "," + fields.Body();
+  std::string line = "{\"t\":" + std::to_string(ms) + ",\"ev\":" + JsonQuote(ev);
+  if (!fields.all().empty()) line += "," + JsonMembers(fields);
   line += "}\n";
 
   if (!file_) file_ = std::fopen(path_.c_str(), kAppendMode);

@@ -26,7 +26,7 @@ class EventSink {
 
   bool enabled() const { return !path_.empty(); }
   // Thread-safe. fields must not contain "t" or "ev".
-  void Emit(std::string_view ev, const JsonLine& fields = {});
+  void Emit(std::string_view ev, const EventFields& fields = {});
 
   // Where a failure to open or write the file is reported (once); stderr by default.
   std::function<void(std::string_view)> onError;
