@@ -2,29 +2,49 @@
 
 #include <cstdlib>
 
+#include "ui/events/activity_log_path.h"
+
 namespace qarx::events {
+
+namespace {
+constexpr std::chrono::seconds kExitFlushWait{2};
+}  // namespace
 
 Settings SettingsFromEnvironment(const std::function<void(std::string_view)>& error) {
   Settings settings;
   if (const char* path = std::getenv("QARX_EVENTS"); path && *path) settings.eventsPath = path;
+  settings.activityLogPath = ActivityLogPath(ProcessEnvironment(), kHostPathStyle);
+  if (settings.activityLogPath.empty() && error) {
+    const char* chosen = std::getenv("QARX_LOG");
+    if (!chosen || std::string_view(chosen) != "-")
+      error("qarx-service: no activity log file: neither XDG_STATE_HOME nor HOME is set (QARX_LOG names one)");
+  }
   if (const char* answer = std::getenv("QARX_ANSWER"); answer && *answer) {
     settings.autoAnswer = ParseAutoAnswer(answer);
     if (!settings.autoAnswer && error)
       error(std::string("qarx-service: QARX_ANSWER must be yes or no, not '") + answer +
-            "'; questions will be asked\n");
+            "'; questions will be asked");
   }
   return settings;
 }
 
 Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, LauncherPort& launcher,
                                  EventSink::Clock::time_point start, AutoAnswerUi::Echo echo)
-    : sink_(settings.eventsPath, start), launcher_(launcher, sink_) {
+    : activityLog_(settings.activityLogPath.empty()
+                       ? nullptr
+                       : std::make_unique<ActivityLog>(settings.activityLogPath, MakeLogFile())),
+      sink_(settings.eventsPath, start, activityLog_.get()),
+      launcher_(launcher, sink_) {
   UiPort* inner = &frontEnd;
   if (settings.autoAnswer) {
     autoAnswer_ = std::make_unique<AutoAnswerUi>(frontEnd, *settings.autoAnswer, std::move(echo));
     inner = autoAnswer_.get();
   }
   ui_ = std::make_unique<RecordingUi>(*inner, sink_);
+}
+
+void Instrumentation::FlushBeforeExit() {
+  if (activityLog_) activityLog_->Flush(kExitFlushWait);
 }
 
 }  // namespace qarx::events
