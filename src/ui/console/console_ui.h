@@ -65,7 +65,7 @@ class ConsoleUi final : public UiPort {
   void TrackPopupMenu(const std::vector<MenuItem>& items) override;
   int GetSystemMetrics(int index) override;
 
-  // The activity log file the `log` command names; empty: none. Before RunModal.
+  // The activity log file the `log` command names; empty: none (any thread).
   void SetActivityLogPath(std::string path);
 
   // What the window shows (any thread).

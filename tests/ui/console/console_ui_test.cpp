@@ -111,6 +111,20 @@ TEST_F(ConsoleUiTest, UnknownCommandIsOneErrorLineAndNothingElse) {
   EXPECT_EQ(Routed(target)[0].wParam, 1127u);
 }
 
+TEST_F(ConsoleUiTest, LogPrintsTheActivityLogFilesPathAndDeliversNothing) {
+  bed.Start(target);
+  bed.Type("log");
+  ASSERT_TRUE(bed.out.WaitFor("no activity log file"));
+  bed.ui->SetActivityLogPath("/home/u/.local/state/qarx/activity.log");
+  bed.Type(" LOG");
+  bed.Type("open");
+  ASSERT_TRUE(target.WaitFor(WM_COMMAND));
+  Finish();
+  EXPECT_EQ(bed.out.Count("/home/u/.local/state/qarx/activity.log"), 1u);
+  EXPECT_TRUE(bed.err.lines().empty());
+  ASSERT_EQ(Routed(target).size(), 1u);
+}
+
 TEST_F(ConsoleUiTest, TrayClicksOnlyWhileTheIconIsShown) {
   bed.Start(target);
   bed.Type("tray-left");
