@@ -4,49 +4,27 @@ cannot be written (a read-only or full tmpfs)."""
 
 import datetime
 import errno
+import json
 import os
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 
 from harness import windows_root
 from harness.pcsc_bed import PcscBed, skip_reason
-from harness.service import TIMEOUT, Service
+from harness.service import Service
 from harness.update_server import UpdateServer
+from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, configuration, installer
+from test_terminals import CURRENT, config as terminal_config
 
-CONFIG_PATH = "/static/basis/ic/SetupConfig.ini"
-INSTALLERS = {"Control": "/static/basis/ic/ICCardSetup_1.0.0.2.exe", "Server": "/static/basis/ic/DozAziDedav_1.0.0.2.exe"}
-IDENTIFY = "7E10000100"
 REPORT = "cannot write the activity log"
 TIME_ZONE = "QXT-5:30"  # UTC+05:30 as a POSIX rule, so no time-zone database is needed
 
 
-def identity(model, version):
-    def tlv(tag, value):
-        return "%02X%02X%s" % (tag, len(value), value.hex().upper())
-    return tlv(1, bytes(8) + model[:3].encode()) + tlv(6, model[3:].encode()) + tlv(2, version.encode()) + "9000"
-
-
-def configuration(url):
-    text = ""
-    for section, path in list(INSTALLERS.items()) + [("ABC12", "/static/cos/abc12.exe")]:
-        text += ("[%s]\r\nURL=%s%s\r\nSize=1\r\nVersionMajor=1\r\nVersionBuild=0\r\nVersionRevision=0\r\n"
-                 "VersionMinor=2\r\n" % (section, url, path))
-    return text
-
-
 def escaped(text):
-    out = ""
-    for c in text:
-        if c in "\\\r\n\t":
-            out += {"\\": "\\\\", "\r": "\\r", "\n": "\\n", "\t": "\\t"}[c]
-        elif ord(c) < 0x20 or ord(c) == 0x7F:
-            out += "\\u%04x" % ord(c)
-        else:
-            out += c
-    return out
+    """JSON's escapes without the quotes (the texts here hold no DEL)."""
+    return json.dumps(text, ensure_ascii=False)[1:-1].replace('\\"', '"')
 
 
 def kept_entries(events):
@@ -80,15 +58,6 @@ def now():
     return t.replace(microsecond=t.microsecond // 1000 * 1000)
 
 
-def wait_for(probe, what, svc):
-    deadline = time.monotonic() + TIMEOUT
-    while not probe():
-        if time.monotonic() > deadline:
-            raise AssertionError("%s: not within %ss; events: %s; stderr: %s" % (
-                what, TIMEOUT, svc.events()[-10:], svc.stderr_lines()[-5:]))
-        time.sleep(0.05)
-
-
 class WholeRun(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -100,12 +69,14 @@ class WholeRun(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="qarx-actlog-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.tmpdir = os.path.join(self.dir, "tmp")
+        self.temp_folder = os.path.join(self.tmpdir, "qarx-%d" % os.geteuid())
         os.makedirs(self.tmpdir)
         self.server = UpdateServer().start()
         self.addCleanup(self.server.stop)
-        self.server.route(CONFIG_PATH, body=configuration(self.server.url))
-        for path in INSTALLERS.values():
-            self.server.route(path, body=b"#!/bin/sh\nexit 0\n")
+        # The check offers the service program and a newer control; the terminal is current.
+        self.server.route(CONFIG_PATH, body=configuration(self.server.url) + terminal_config(self.server.url))
+        for kind, path in INSTALLERS.items():
+            self.server.route(path, body=installer(kind))
         self.windows = os.path.join(self.dir, "windows")
         windows_root.windows7_pc(self.windows, control_version=(1, 0, 0, 0))
         bin_dir = os.path.join(self.dir, "bin")
@@ -123,11 +94,11 @@ class WholeRun(unittest.TestCase):
                    no_proxy="127.0.0.1", NO_PROXY="127.0.0.1", TZ=TIME_ZONE)
         before = now()
         with Service(answer="yes", env=env) as svc:
-            # Both offers taken, both installers started.
-            wait_for(lambda: len([e for e in svc.events() if e["ev"] == "launch"]) == 2, "two installers", svc)
-            bed.put_card("t1", answers={IDENTIFY: identity("ABC12", "1.0.0.2")}, wait=False)
+            for kind in (2, 3):  # both offers taken, both installers started
+                svc.wait_event("launch", path=os.path.join(self.temp_folder, LOCAL_NAMES[kind]))
+            bed.put_card("t1", answers=CURRENT, wait=False)
             bed.plug("t1")
-            wait_for(lambda: any(e["ev"] == "open" for e in svc.events()), "the terminal's check", svc)
+            svc.wait_event("open")
             svc.send("log")
             svc.wait_stdout(svc.activity_log_path)
             self.assertEqual(svc.stop(), 0)
