@@ -21,14 +21,15 @@ ActivityLog::~ActivityLog() {
 }
 
 void ActivityLog::Record(std::string_view ev, const EventFields& fields) {
-  std::optional<std::string> text = ActivityEntry(ev, fields);
-  if (!text) return;
   std::lock_guard lock(mu_);
+  // Before any formatting: the repeated status comes with every piece of a download.
   if (ev == "status") {
     const std::string_view status = fields.Text("text");
     if (lastStatus_ == status) return;
     lastStatus_ = std::string(status);
   }
+  std::optional<std::string> text = ActivityEntry(ev, fields);
+  if (!text) return;
   if (writer_ == Writer::NotStarted && !StartLocked()) return;
   if (writer_ == Writer::Failed) return;
   if (queue_.size() >= limits_.queueEntries) {
