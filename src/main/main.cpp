@@ -67,12 +67,14 @@ int main(int argc, char** argv) {
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();
   platform.launcher = &instruments.launcher();
+  if (console) static_cast<qarx::console::ConsoleUi&>(*frontEnd).SetActivityLogPath(instruments.activityLogPath());
 
   qarx::theApp.InitInstance(platform);
   const int code = qarx::theApp.ExitInstance();
   // Worker threads (reader monitor, jobs) are never joined and may still use
   // the ports: leave without running destructors, as the process would end
   // under them anyway.
+  instruments.FlushBeforeExit();
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(code);

@@ -45,6 +45,7 @@ std::optional<Command> ParseCommand(std::string_view line) {
   const std::string word = Normalise(line);
   if (word == "tray-left") return Command{WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_LBUTTONDOWN, true};
   if (word == "tray-right") return Command{WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_RBUTTONDOWN, true};
+  if (word == "log") return Command{0, 0, 0, false, true};
   for (const Named& command : kCommands) {
     if (word == command.name || word == std::to_string(command.id))
       return Command{WM_COMMAND, command.id, 0, false};
@@ -57,7 +58,7 @@ std::string CommandList() {
   for (const Named& command : kCommands) {
     out += std::string(command.name) + " (" + std::to_string(command.id) + "), ";
   }
-  return out + "tray-left, tray-right";
+  return out + "tray-left, tray-right, log";
 }
 
 std::string CommandName(uint32_t id) {

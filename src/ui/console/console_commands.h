@@ -18,10 +18,12 @@ struct Command {
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
   bool needsTray = false;  // only while the tray icon is shown
+  bool logPath = false;    // "log": the console prints the activity log file's path; no message
 };
 
 // "sysinfo" or "1000" -> WM_COMMAND 1000, "tray-left" -> WM_TRAY_NOTIFY
-// (128, WM_LBUTTONDOWN), ... Surrounding blanks and ASCII case are ignored.
+// (128, WM_LBUTTONDOWN), "log", ... Surrounding blanks and ASCII case are
+// ignored.
 std::optional<Command> ParseCommand(std::string_view line);
 
 // The commands, for the error line and the help text.

@@ -192,6 +192,10 @@ void ConsoleUi::OnLine(std::string line) {
     streams_.err("qarx-service: unknown command '" + line + "'; commands are: " + CommandList());
     return;
   }
+  if (command->logPath) {
+    streams_.out(activityLogPath_.empty() ? "qarx-service: no activity log file" : activityLogPath_);
+    return;
+  }
   if (command->needsTray && !tray_) {
     streams_.err("qarx-service: no tray icon is shown (it exists only while a download runs)");
     return;
@@ -382,6 +386,11 @@ void ConsoleUi::DrawIcon(int, int) {}
 void ConsoleUi::SetForegroundWindow() {}
 int ConsoleUi::GetSystemMetrics(int index) {
   return index == SM_CXICON || index == SM_CYICON ? kIconSize : 0;
+}
+
+void ConsoleUi::SetActivityLogPath(std::string path) {
+  std::lock_guard lock(mu_);
+  activityLogPath_ = std::move(path);
 }
 
 std::vector<std::u16string> ConsoleUi::logLines() const {

@@ -65,6 +65,9 @@ class ConsoleUi final : public UiPort {
   void TrackPopupMenu(const std::vector<MenuItem>& items) override;
   int GetSystemMetrics(int index) override;
 
+  // The activity log file the `log` command names; empty: none (any thread).
+  void SetActivityLogPath(std::string path);
+
   // What the window shows (any thread).
   std::vector<std::u16string> logLines() const;
   std::u16string statusText() const;
@@ -127,6 +130,7 @@ class ConsoleUi final : public UiPort {
   int asking_ = 0;          // threads inside MessageBox
   bool inputEnded_ = false;
   std::vector<MenuItem> menu_;  // the open pop-up menu, empty when none
+  std::string activityLogPath_;
 
   // The window's state.
   bool visible_ = false;

@@ -7,22 +7,22 @@
 
 namespace qarx::events {
 
-EventSink::EventSink(std::string path, Clock::time_point start) : path_(std::move(path)), start_(start) {}
+EventSink::EventSink(std::string path, Clock::time_point start, ActivityLog* activityLog)
+    : path_(std::move(path)), start_(start), activityLog_(activityLog) {}
 
 EventSink::~EventSink() {
   if (file_) std::fclose(file_);
 }
 
-void EventSink::Emit(std::string_view ev, const JsonLine& fields) {
-  if (path_.empty()) return;
+void EventSink::Emit(std::string_view ev, const EventFields& fields) {
+  if (path_.empty() && !activityLog_) return;
   // Timed under the lock, so t never goes back from one line to the next.
   std::lock_guard lock(mu_);
-  if (failed_) return;
+  if (activityLog_) activityLog_->Record(ev, fields);
+  if (path_.empty() || failed_) return;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
-  JsonLine head;
-  head.Int("t", ms).Str("ev", ev);
-  std::string line = "{" + head.Body();
-  if (!fields.Body().empty()) line += "," + fields.Body();
+  std::string line = "{\"t\":" + std::to_string(ms) + ",\"ev\":" + JsonQuote(ev);
+  if (!fields.all().empty()) line += "," + JsonMembers(fields);
   line += "}\n";
 
   if (!file_) file_ = os::OpenFile(path_, "a");

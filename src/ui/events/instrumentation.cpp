@@ -1,29 +1,50 @@
 #include "ui/events/instrumentation.h"
 
 #include "platform/os.h"
+#include "ui/events/activity_log_path.h"
 
 namespace qarx::events {
+
+namespace {
+constexpr std::chrono::seconds kExitFlushWait{2};
+}  // namespace
 
 Settings SettingsFromEnvironment(const std::function<void(std::string_view)>& error) {
   Settings settings;
   if (const auto path = os::Environment("QARX_EVENTS")) settings.eventsPath = *path;
+  settings.activityLogPath = ActivityLogPath(ProcessEnvironment(), kHostPathStyle);
+  if (settings.activityLogPath.empty() && error) {
+    const auto chosen = os::Environment("QARX_LOG");
+    if (!chosen || *chosen != "-")
+      error(kHostPathStyle == PathStyle::Windows
+                ? "qarx-service: no activity log file: LOCALAPPDATA is not set (QARX_LOG names one)"
+                : "qarx-service: no activity log file: neither XDG_STATE_HOME nor HOME is set (QARX_LOG names one)");
+  }
   if (const auto answer = os::Environment("QARX_ANSWER")) {
     settings.autoAnswer = ParseAutoAnswer(*answer);
     if (!settings.autoAnswer && error)
-      error("qarx-service: QARX_ANSWER must be yes or no, not '" + *answer + "'; questions will be asked\n");
+      error("qarx-service: QARX_ANSWER must be yes or no, not '" + *answer + "'; questions will be asked");
   }
   return settings;
 }
 
 Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, LauncherPort& launcher,
                                  EventSink::Clock::time_point start, AutoAnswerUi::Echo echo)
-    : sink_(settings.eventsPath, start), launcher_(launcher, sink_) {
+    : activityLog_(settings.activityLogPath.empty()
+                       ? nullptr
+                       : std::make_unique<ActivityLog>(settings.activityLogPath, MakeLogFile())),
+      sink_(settings.eventsPath, start, activityLog_.get()),
+      launcher_(launcher, sink_) {
   UiPort* inner = &frontEnd;
   if (settings.autoAnswer) {
     autoAnswer_ = std::make_unique<AutoAnswerUi>(frontEnd, *settings.autoAnswer, std::move(echo));
     inner = autoAnswer_.get();
   }
   ui_ = std::make_unique<RecordingUi>(*inner, sink_);
+}
+
+void Instrumentation::FlushBeforeExit() {
+  if (activityLog_) activityLog_->Flush(kExitFlushWait);
 }
 
 }  // namespace qarx::events

@@ -1,7 +1,10 @@
 // What every front-end gets around it, steered by the environment:
 //   QARX_EVENTS=PATH  appends the JSON-lines event stream to PATH;
-//   QARX_ANSWER=yes|no answers every message box automatically.
-// main() builds one of these and hands its ui()/launcher() to the core.
+//   QARX_ANSWER=yes|no answers every message box automatically;
+//   QARX_LOG=PATH|-   the activity log file (default: the user's own, see
+//                     activity_log_path.h; "-": none).
+// main() builds one of these, hands its ui()/launcher() to the core and
+// calls FlushBeforeExit() before the process ends.
 #pragma once
 
 #include <memory>
@@ -9,6 +12,7 @@
 #include <string>
 
 #include "platform/launcher.h"
+#include "ui/events/activity_log.h"
 #include "ui/events/auto_answer_ui.h"
 #include "ui/events/event_sink.h"
 #include "ui/events/recording_launcher.h"
@@ -18,11 +22,13 @@ namespace qarx::events {
 
 struct Settings {
   std::string eventsPath;          // empty: no stream
+  std::string activityLogPath;     // empty: no activity log file
   std::optional<int> autoAnswer;   // IDYES / IDNO, or ask the user
 };
 
-// Reads QARX_EVENTS and QARX_ANSWER. A QARX_ANSWER other than yes/no is
-// reported through error (one line) and ignored.
+// Reads QARX_EVENTS, QARX_LOG (and the variables of the default path) and
+// QARX_ANSWER. A QARX_ANSWER other than yes/no, and a missing base folder of
+// the activity log, are reported through error (one line each) and ignored.
 Settings SettingsFromEnvironment(const std::function<void(std::string_view)>& error);
 
 class Instrumentation {
@@ -32,8 +38,14 @@ class Instrumentation {
   UiPort& ui() { return *ui_; }
   LauncherPort& launcher() { return launcher_; }
   EventSink& sink() { return sink_; }
+  // Empty when there is no activity log file.
+  std::string activityLogPath() const { return activityLog_ ? activityLog_->path() : std::string(); }
+  // The process is about to end without destructors: write the activity
+  // log's queued entries first (waiting a bounded time for a slow disk).
+  void FlushBeforeExit();
 
  private:
+  std::unique_ptr<ActivityLog> activityLog_;
   EventSink sink_;
   std::unique_ptr<AutoAnswerUi> autoAnswer_;
   std::unique_ptr<RecordingUi> ui_;

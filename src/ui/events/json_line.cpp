@@ -1,16 +1,17 @@
 #include "ui/events/json_line.h"
 
-#include "common/text.h"
-
 namespace qarx::events {
 
-std::string JsonQuote(std::string_view utf8) {
+std::string EscapeText(std::string_view utf8, bool quotes) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
+  std::string out;
+  out.reserve(utf8.size());
   for (char c : utf8) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
-      case '"': out += "\\\""; break;
+      case '"':
+        out += quotes ? "\\\"" : "\"";
+        break;
       case '\\': out += "\\\\"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
@@ -25,45 +26,32 @@ std::string JsonQuote(std::string_view utf8) {
         }
     }
   }
-  out.push_back('"');
   return out;
 }
 
-void JsonLine::Key(std::string_view key) {
-  if (!body_.empty()) body_.push_back(',');
-  body_ += JsonQuote(key);
-  body_.push_back(':');
-}
+std::string JsonQuote(std::string_view utf8) { return "\"" + EscapeText(utf8, true) + "\""; }
 
-JsonLine& JsonLine::Str(std::string_view key, std::string_view utf8) {
-  Key(key);
-  body_ += JsonQuote(utf8);
-  return *this;
-}
-
-JsonLine& JsonLine::Str(std::string_view key, std::u16string_view text) { return Str(key, ToUtf8(text)); }
-
-JsonLine& JsonLine::Int(std::string_view key, int64_t value) {
-  Key(key);
-  body_ += std::to_string(value);
-  return *this;
-}
-
-JsonLine& JsonLine::Bool(std::string_view key, bool value) {
-  Key(key);
-  body_ += value ? "true" : "false";
-  return *this;
-}
-
-JsonLine& JsonLine::StrList(std::string_view key, const std::vector<std::string>& utf8Items) {
-  Key(key);
-  body_.push_back('[');
-  for (size_t i = 0; i < utf8Items.size(); ++i) {
-    if (i) body_.push_back(',');
-    body_ += JsonQuote(utf8Items[i]);
+std::string JsonMembers(const EventFields& fields) {
+  std::string out;
+  for (const EventField& field : fields.all()) {
+    if (!out.empty()) out.push_back(',');
+    out += JsonQuote(field.key);
+    out.push_back(':');
+    switch (field.kind) {
+      case EventField::Kind::Text: out += JsonQuote(field.text); break;
+      case EventField::Kind::Number: out += std::to_string(field.number); break;
+      case EventField::Kind::Flag: out += field.number ? "true" : "false"; break;
+      case EventField::Kind::List:
+        out.push_back('[');
+        for (size_t i = 0; i < field.items.size(); ++i) {
+          if (i) out.push_back(',');
+          out += JsonQuote(field.items[i]);
+        }
+        out.push_back(']');
+        break;
+    }
   }
-  body_.push_back(']');
-  return *this;
+  return out;
 }
 
 }  // namespace qarx::events

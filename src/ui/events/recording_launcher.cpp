@@ -5,13 +5,13 @@ namespace qarx::events {
 uint32_t RecordingLauncher::Execute(const std::u16string& path, int showCode) {
   const uint32_t result = inner_.Execute(path, showCode);
   // 32 and above is the launcher's "started".
-  sink_.Emit("launch", JsonLine().Str("path", path).Bool("started", result >= 32));
+  sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= 32));
   return result;
 }
 
 bool RecordingLauncher::OpenUrl(const std::u16string& url, int showCode) {
   // The attempt is the observable effect; whether a browser came up is not.
-  sink_.Emit("open", JsonLine().Str("url", url));
+  sink_.Emit("open", EventFields().Str("url", url));
   return inner_.OpenUrl(url, showCode);
 }
 

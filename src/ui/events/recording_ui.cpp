@@ -32,7 +32,7 @@ std::string AnswerName(int answer) {
 int RecordingUi::MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
                             uint32_t style) {
   const int64_t id = nextPromptId_++;
-  sink_.Emit("prompt", JsonLine()
+  sink_.Emit("prompt", EventFields()
                            .Int("id", id)
                            .Str("caption", caption)
                            .Str("text", text)
@@ -40,39 +40,39 @@ int RecordingUi::MessageBox(BoxOwner owner, const std::u16string& text, const st
                            .Str("icon", BoxIcon(style))
                            .Str("modal", BoxModality(owner, style)));
   const int answer = inner_.MessageBox(owner, text, caption, style);
-  sink_.Emit("answer", JsonLine().Int("id", id).Str("answer", AnswerName(answer)));
+  sink_.Emit("answer", EventFields().Int("id", id).Str("answer", AnswerName(answer)));
   return answer;
 }
 
 void RecordingUi::ShowWindow(int showCode) {
   // Recorded before the call: showing delivers a frame paint whose own
   // hide must come after this event.
-  sink_.Emit("window", JsonLine().Int("show", showCode));
+  sink_.Emit("window", EventFields().Int("show", showCode));
   inner_.ShowWindow(showCode);
 }
 
 bool RecordingUi::TrayAdd(const TrayIconData& data) {
-  sink_.Emit("tray", JsonLine().Str("op", "add"));
+  sink_.Emit("tray", EventFields().Str("op", "add"));
   return inner_.TrayAdd(data);
 }
 
 bool RecordingUi::TrayDelete(const TrayIconData& data) {
-  sink_.Emit("tray", JsonLine().Str("op", "delete"));
+  sink_.Emit("tray", EventFields().Str("op", "delete"));
   return inner_.TrayDelete(data);
 }
 
 void RecordingUi::ListAddString(const std::u16string& line) {
-  sink_.Emit("log", JsonLine().Str("text", line));
+  sink_.Emit("log", EventFields().Str("text", line));
   inner_.ListAddString(line);
 }
 
 void RecordingUi::SetStatusText(const std::u16string& text) {
-  sink_.Emit("status", JsonLine().Str("text", text));
+  sink_.Emit("status", EventFields().Str("text", text));
   inner_.SetStatusText(text);
 }
 
 void RecordingUi::SetProgressPos(int pos) {
-  sink_.Emit("progress", JsonLine().Int("pos", pos));
+  sink_.Emit("progress", EventFields().Int("pos", pos));
   inner_.SetProgressPos(pos);
 }
 
@@ -85,7 +85,7 @@ int RecordingUi::RunModal(MessageTarget& target) {
 void RecordingUi::TrackPopupMenu(const std::vector<MenuItem>& items) {
   std::vector<std::string> names;
   for (const MenuItem& item : items) names.push_back(item.separator() ? "-" : ToUtf8(item.text));
-  sink_.Emit("menu", JsonLine().StrList("items", names));
+  sink_.Emit("menu", EventFields().StrList("items", names));
   inner_.TrackPopupMenu(items);
 }
 

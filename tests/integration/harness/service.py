@@ -23,10 +23,13 @@ Service(env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None,
                  the Windows build runs under Wine, see harness.wine)
     program_path how the program names a path of ours (QARX_EVENTS); default as is
 
+The activity log file goes to the default place under a private
+XDG_STATE_HOME (attribute activity_log_path) unless env names QARX_LOG.
+
 Methods: start() (also __enter__; starting twice starts once), send(line), close_stdin(), mark(), events(),
 wait_event(ev, timeout=TIMEOUT, since=0, **fields), wait_stdout(text,
 timeout=TIMEOUT) and wait_stderr(text, timeout=TIMEOUT) -> the first line
-containing text, stdout_lines(), stderr_lines(),
+containing text, stdout_lines(), stderr_lines(), activity_entries() -> [(aware datetime, entry text)],
 wait_exit(timeout=TIMEOUT) -> exit status, stop(timeout=TIMEOUT) -> exit status,
 kill(sig=SIGKILL) -> exit status, and the attributes process, runtime_dir and
 events_path. Leaving the `with` block stops the process (killing it if it does
@@ -34,6 +37,7 @@ not end) and removes the temporary files. Every wait raises AssertionError
 with what was seen when its timeout passes; nothing passes or fails on speed.
 """
 
+import datetime
 import json
 import os
 import shutil
@@ -67,9 +71,13 @@ class Service:
         self._env.update({"QARX_UI": ui, "QARX_EVENTS": program_path(self.events_path),
                           "XDG_RUNTIME_DIR": self.runtime_dir})
         self._env.pop("QARX_ANSWER", None)
+        self._env.pop("QARX_LOG", None)
+        self._env["XDG_STATE_HOME"] = os.path.join(self._temp, "state")
         if answer is not None:
             self._env["QARX_ANSWER"] = answer
         self._env.update(env or {})
+        self.activity_log_path = self._env.get("QARX_LOG") or os.path.join(
+            self._env["XDG_STATE_HOME"], "qarx", "activity.log")
         self._command = command or [binary("qarx-service", bin_dir)]
         self.process = None
         self._lock = threading.Lock()
@@ -146,6 +154,18 @@ class Service:
             return []
         # A line is complete once its line end is there.
         return [json.loads(line) for line in text.split("\n")[:-1] if line]
+
+    def activity_entries(self):
+        try:
+            with open(self.activity_log_path, encoding="utf-8") as f:
+                text = f.read()
+        except FileNotFoundError:
+            return []
+        entries = []
+        for line in text.split("\n")[:-1]:
+            stamp, entry = line.split(" ", 1)
+            entries.append((datetime.datetime.fromisoformat(stamp), entry))
+        return entries
 
     def mark(self):
         return len(self.events())

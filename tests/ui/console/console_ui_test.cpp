@@ -111,6 +111,20 @@ TEST_F(ConsoleUiTest, UnknownCommandIsOneErrorLineAndNothingElse) {
   EXPECT_EQ(Routed(target)[0].wParam, 1127u);
 }
 
+TEST_F(ConsoleUiTest, LogPrintsTheActivityLogFilesPathAndDeliversNothing) {
+  bed.Start(target);
+  bed.Type("log");
+  ASSERT_TRUE(bed.out.WaitFor("no activity log file"));
+  bed.ui->SetActivityLogPath("/home/u/.local/state/qarx/activity.log");
+  bed.Type(" LOG");
+  bed.Type("open");
+  ASSERT_TRUE(target.WaitFor(WM_COMMAND));
+  Finish();
+  EXPECT_EQ(bed.out.Count("/home/u/.local/state/qarx/activity.log"), 1u);
+  EXPECT_TRUE(bed.err.lines().empty());
+  ASSERT_EQ(Routed(target).size(), 1u);
+}
+
 TEST_F(ConsoleUiTest, TrayClicksOnlyWhileTheIconIsShown) {
   bed.Start(target);
   bed.Type("tray-left");
@@ -272,8 +286,9 @@ TEST_F(ConsoleUiTest, MenuChoiceArrivesAsACommandAndOtherLinesCloseIt) {
   };
   bed.Start(target);
   for (const char* choice : {"打开", "1128", "browser"}) {
+    const size_t menus = bed.out.Count("menu:");  // before the menu can be printed
     bed.Type("sysinfo");
-    ASSERT_TRUE(bed.out.WaitFor("menu:", bed.out.Count("menu:") + 1));
+    ASSERT_TRUE(bed.out.WaitFor("menu:", menus + 1));
     bed.Type(choice);
   }
   bed.Type("打开");  // no menu open now: not a command

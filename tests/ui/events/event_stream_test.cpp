@@ -178,7 +178,7 @@ TEST_F(EventFile, LinesFromManyThreadsStayWhole) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&sink, t] {
-      for (int i = 0; i < 200; ++i) sink.Emit("log", JsonLine().Str("text", std::string(50, char('a' + t))));
+      for (int i = 0; i < 200; ++i) sink.Emit("log", EventFields().Str("text", std::string(50, char('a' + t))));
     });
   for (auto& thread : threads) thread.join();
   const auto lines = Lines();

@@ -1,0 +1,35 @@
+// What the activity log needs from the operating system: one append-only
+// file of this user, its rotation, and the local clock. Each OS build brings
+// one implementation (log_file_posix.cpp here).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qarx::events {
+
+class LogFile {
+ public:
+  virtual ~LogFile() = default;
+  // Makes path ready for appending and tells its size: creates the missing
+  // folders (private to the user) and the file, and reopens the file when
+  // it was moved or removed since. Refuses a folder or file that belongs to
+  // another user, and a link. False with a reason.
+  virtual bool Open(const std::string& path, int64_t& size, std::string& error) = 0;
+  // Appends bytes in one write; on failure none of them stays in the file.
+  virtual bool Append(std::string_view bytes, std::string& error) = 0;
+  // Closes the file and renames path to path.1, path.1 to path.2, ... up to
+  // path.<keep>; the oldest is dropped.
+  virtual bool Rotate(const std::string& path, int keep, std::string& error) = 0;
+};
+
+std::unique_ptr<LogFile> MakeLogFile();
+
+// The local time of when, and its offset from UTC in seconds.
+void LocalTime(std::chrono::system_clock::time_point when, std::tm& local, long& utcOffsetSeconds);
+
+}  // namespace qarx::events
