@@ -75,6 +75,8 @@ TEST_F(LauncherLinux, MissingProgramIsNotStarted) {
 TEST_F(LauncherLinux, WindowsProgramGoesThroughWine) {
   const fs::path program = dir_ / "VLT_Terminal_Control.exe";
   Write(program, std::string("MZ\x90\x00\x03\x00\x00\x00", 8), false);
+  // Only the test's own folder, so that a wine installed on the machine is not found.
+  setenv("PATH", (dir_ / "bin").c_str(), 1);
   EXPECT_LT(launcher_->Execute(FromUtf8(program.string()), 5), 32u);  // no wine yet
 
   const fs::path mark = dir_ / "wine-args";
