@@ -9,6 +9,7 @@ LinuxPlatform::LinuxPlatform()
     : threads_(MakeThreadPort()),
       mutexes_(MakeMutexPort()),
       files_(MakeFilePort()),
+      hash_(MakeHashPort()),
       http_(MakeHttpPort()),
       launcher_(MakeLauncherPort()),
       registry_(MakeRegistryPort()),
@@ -24,6 +25,7 @@ Platform LinuxPlatform::Bundle(UiPort* ui) {
   p.threads = threads_.get();
   p.mutexes = mutexes_.get();
   p.files = files_.get();
+  p.hash = hash_.get();
   p.http = http_.get();
   p.launcher = launcher_.get();
   p.registry = registry_.get();
