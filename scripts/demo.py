@@ -14,6 +14,7 @@ keeps the demo's folder (server files, temporary folder, events) afterwards.
 """
 
 import argparse
+import hashlib
 import json
 import os
 import shutil
@@ -52,6 +53,17 @@ def say(text):
     print("[demo] " + text, flush=True)
 
 
+def vouched(config, digests):
+    """The configuration with each @SHA256@ replaced by the digest of the
+    installer whose URL comes before it in its section."""
+    lines, path = [], None
+    for line in config.splitlines(keepends=True):
+        if line.startswith("URL=@SERVER@"):
+            path = line[len("URL=@SERVER@"):].strip()
+        lines.append(line.replace("@SHA256@", digests[path]) if line.startswith("SHA256=") else line)
+    return "".join(lines)
+
+
 def identity(model, version):
     """The terminal's answer to the identify command: tag 1 holds the model's
     first three characters at offset 8, tag 6 the rest, tag 2 the firmware."""
@@ -84,13 +96,10 @@ class Demo:
         os.makedirs(os.path.join(root, "static", "basis", "ic"))
         os.makedirs(os.path.join(root, "static", "cos"))
         shutil.copytree(os.path.join(DATA, "portal"), os.path.join(root, "portal"))
-        with open(os.path.join(DATA, "SetupConfig.ini"), encoding="utf-8") as f:
-            config = f.read().replace("@SERVER@", url)
-        with open(os.path.join(root, CONFIG_PATH.lstrip("/")), "w", encoding="utf-8", newline="\r\n") as f:
-            f.write(config)
         with open(os.path.join(DATA, "installers", "install.sh"), encoding="utf-8") as f:
             template = f.read()
         routes = []
+        digests = {}
         for path, (package, kb) in INSTALLERS.items():
             script = template.replace("@PACKAGE@", package)
             # Padded to the configured size so the progress bar has something to show.
@@ -99,7 +108,12 @@ class Demo:
             local = os.path.join(root, path.lstrip("/"))
             with open(local, "w", encoding="utf-8") as f:
                 f.write(script)
+            digests[path] = hashlib.sha256(script.encode("utf-8")).hexdigest()
             routes += ["--route", "%s=%s" % (path, json.dumps({"file": local, "chunk": 16384, "delay": 0.08}))]
+        with open(os.path.join(DATA, "SetupConfig.ini"), encoding="utf-8") as f:
+            config = vouched(f.read(), digests).replace("@SERVER@", url)
+        with open(os.path.join(root, CONFIG_PATH.lstrip("/")), "w", encoding="utf-8", newline="\r\n") as f:
+            f.write(config)
         self.server = subprocess.Popen(
             [sys.executable, os.path.join(REPO, "tests", "integration", "harness", "update_server.py"),
              "--root", root, "--port", str(port), "--log", os.path.join(self.work, "requests.jsonl")] + routes,

@@ -115,6 +115,9 @@ struct PackageInfo {
   uint32_t VersionBuild = 0;
   uint32_t VersionRevision = 0;
   uint32_t VersionMinor = 0;
+  // The "SHA256" key as read: the package's digest in hex. Empty when the
+  // section vouches for nothing, and the package is then taken as it comes.
+  std::u16string SHA256;
 };
 
 }  // namespace qarx

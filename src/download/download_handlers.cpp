@@ -50,7 +50,8 @@ void CQarxServiceDlg::OnDownloadButton() {
 
 void CQarxServiceDlg::OnOK() {
   for (const FixedInstaller& installer : kFixedInstallers) {
-    if (CheckPackage(installer.fileName) != 0)
+    // No configuration section vouches for these two.
+    if (CheckPackage(platform_, installer.fileName, u"") != 0)
       AppendLog(installer.rejected);
     else
       AppendLog(RunFromTemp(platform_, installer.fileName) == 0 ? installer.started : installer.startFailed);

@@ -70,11 +70,14 @@ int32_t ShowTransfer(CQarxServiceDlg& dialog, const std::u16string& url, uint32_
   return result;
 }
 
-// The package is there: check it and ask whether to start it.
-int32_t OfferInstall(CQarxServiceDlg& dialog, int32_t kind, const PackageHooks& hooks) {
+// The package is there: check it and ask whether to start it. A rejected
+// file is deleted, so that nothing can start it later.
+int32_t OfferInstall(CQarxServiceDlg& dialog, int32_t kind, const PackageHooks& hooks, const std::u16string& path,
+                     const std::u16string& sha256) {
   const PackageTexts& texts = kPackageTexts[kind];
   dialog.SetStatusText(texts.done);
-  if (hooks.checkPackage(texts.fileName) != 0) {
+  if (hooks.checkPackage(dialog.platform(), texts.fileName, sha256) != 0) {
+    dialog.platform().files->DeleteFile(path);
     dialog.SetStatusText(texts.rejected);
     return texts.rejectCode;
   }
@@ -129,7 +132,7 @@ int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageH
       return EndJob(dialog, kind, result, true);
     }
   }
-  return EndJob(dialog, kind, OfferInstall(dialog, kind, hooks), true);
+  return EndJob(dialog, kind, OfferInstall(dialog, kind, hooks, path, info.SHA256), true);
 }
 
 }  // namespace qarx

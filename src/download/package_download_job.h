@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace qarx {
 
 class CQarxServiceDlg;
@@ -50,7 +52,7 @@ inline constexpr std::u16string_view kCloseBrowserWarning = u"   请确定关闭
 // The two hooks the job consults; tests replace them to reach the paths that
 // the shipped hooks never take.
 struct PackageHooks {
-  int32_t (*checkPackage)(std::u16string_view name);
+  int32_t (*checkPackage)(Platform& platform, std::u16string_view name, std::u16string_view sha256);
   int32_t (*probeFileVersion)(const std::u16string& path, uint32_t& major, uint32_t& build,
                               uint32_t& revision, uint32_t& minor);
 };

@@ -7,7 +7,30 @@
 namespace qarx {
 
 namespace {
+
 constexpr uint32_t kLaunchedMinimum = 32;  // WinExec: 32 or more means started
+
+// The 64 hex digits of a SHA-256 (either case) as bytes. False for anything
+// else.
+bool ParseSha256(std::u16string_view text, Sha256Digest& digest) {
+  if (text.size() != digest.size() * 2) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    int nibble = 0;
+    if (c >= u'0' && c <= u'9')
+      nibble = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+      nibble = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+      nibble = c - u'A' + 10;
+    else
+      return false;
+    uint8_t& byte = digest[i / 2];
+    byte = static_cast<uint8_t>(i % 2 == 0 ? nibble << 4 : byte | nibble);
+  }
+  return true;
+}
+
 }  // namespace
 
 int32_t FetchToTemp(Platform& platform, std::u16string_view name, const std::u16string& url) {
@@ -36,7 +59,15 @@ int32_t RunFromTemp(Platform& platform, std::u16string_view name) {
   return platform.launcher->Execute(path, SW_SHOW) >= kLaunchedMinimum ? 0 : -1;
 }
 
-int32_t CheckPackage(std::u16string_view) { return 0; }
+int32_t CheckPackage(Platform& platform, std::u16string_view name, std::u16string_view sha256) {
+  if (sha256.empty()) return 0;
+  Sha256Digest expected{};
+  if (!ParseSha256(sha256, expected)) return -1;
+  std::u16string path;
+  Sha256Digest actual{};
+  if (!TempFilePath(platform, name, path) || !platform.hash->Sha256File(path, actual)) return -2;
+  return actual == expected ? 0 : -3;
+}
 
 int32_t ProbeFileVersion(const std::u16string&, uint32_t&, uint32_t&, uint32_t&, uint32_t&) { return -1; }
 

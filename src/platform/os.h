@@ -22,6 +22,7 @@ struct OsPlatform {
   std::unique_ptr<ThreadPort> threads;
   std::unique_ptr<MutexPort> mutexes;
   std::unique_ptr<FilePort> files;
+  std::unique_ptr<HashPort> hash;
   std::unique_ptr<HttpPort> http;
   std::unique_ptr<LauncherPort> launcher;
   std::unique_ptr<RegistryPort> registry;

@@ -22,6 +22,7 @@ Platform OsPlatform::Bundle(UiPort* ui) const {
   p.threads = threads.get();
   p.mutexes = mutexes.get();
   p.files = files.get();
+  p.hash = hash.get();
   p.http = http.get();
   p.launcher = launcher.get();
   p.registry = registry.get();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/hash.h"
 #include "platform/http.h"
 #include "platform/launcher.h"
 #include "platform/named_mutex.h"
@@ -28,6 +29,7 @@ struct Platform {
   ThreadPort* threads = nullptr;
   MutexPort* mutexes = nullptr;
   FilePort* files = nullptr;
+  HashPort* hash = nullptr;
   HttpPort* http = nullptr;
   LauncherPort* launcher = nullptr;
   RegistryPort* registry = nullptr;

@@ -10,7 +10,9 @@ namespace {
 constexpr int32_t kMissingInt = -1;
 
 // Reads one section into info: URL only when the file has one, size with
-// its fallback when missing or negative, the four version numbers in order.
+// its fallback when missing or negative, the four version numbers in order,
+// and the digest, which belongs to this section alone (so a missing one
+// clears what an earlier read left).
 void ReadPackageSection(ProfilePort& profile, const std::u16string& file, const std::u16string& section,
                         int32_t fallbackSize, PackageInfo& info) {
   std::u16string url;
@@ -21,6 +23,10 @@ void ReadPackageSection(ProfilePort& profile, const std::u16string& file, const 
   info.VersionBuild = profile.GetInt(section, u"VersionBuild", kMissingInt, file);
   info.VersionRevision = profile.GetInt(section, u"VersionRevision", kMissingInt, file);
   info.VersionMinor = profile.GetInt(section, u"VersionMinor", kMissingInt, file);
+  // Read with room to spare: a value cut to 64 digits could pass for a digest.
+  std::u16string digest;
+  profile.GetString(section, u"SHA256", u"", digest, kUrlCapacity, file);
+  info.SHA256 = digest;
 }
 
 struct PackageSection {

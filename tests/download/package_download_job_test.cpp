@@ -11,6 +11,7 @@ namespace {
 
 using testing::DownloadWorld;
 using testing::FakeAnswer;
+using testing::FakeHash;
 
 const std::u16string kControlUrl = u"https://update.test/static/basis/ic/ICCardSetup_1.0.0.1.exe";
 const std::u16string kFirmwareUrl = u"https://update.test/cos/VLT100.exe";
@@ -57,7 +58,7 @@ TEST(PackageDownloadJob, KindOutsideOneToFourOnlySaysConfigurationError) {
 
 TEST(PackageDownloadJob, SuccessfulDownloadShowsTheExactSequence) {
   DownloadWorld w;
-  w.dlg.SetPackage(3, PackageInfo{u"https://update.test/s.exe", 3, 1, 0, 0, 1});
+  w.dlg.SetPackage(3, PackageInfo{u"https://update.test/s.exe", 3, 1, 0, 0, 1, u""});
   w.http.Serve(u"https://update.test/s.exe", FakeAnswer{200, DownloadWorld::Body(2500)});
   w.fake.ui.QueueAnswers({IDYES});
 
@@ -156,8 +157,16 @@ struct JobRow {
 
 class JobRows : public ::testing::TestWithParam<JobRow> {};
 
-PackageHooks Rejecting() {
-  return {[](std::u16string_view) { return 1; }, &ProbeFileVersion};
+void SetDigest(DownloadWorld& w, int kind, const std::u16string& sha256) {
+  PackageInfo info = w.dlg.GetPackage(kind);
+  info.SHA256 = sha256;
+  w.dlg.SetPackage(kind, info);
+}
+
+std::u16string Upper(std::u16string text) {
+  for (char16_t& c : text)
+    if (c >= u'a' && c <= u'f') c = static_cast<char16_t>(c - u'a' + u'A');
+  return text;
 }
 
 TEST_P(JobRows, ResultTextAndFileState) {
@@ -165,9 +174,11 @@ TEST_P(JobRows, ResultTextAndFileState) {
   DownloadWorld w;
   w.http.Serve(kControlUrl, FakeAnswer{200, DownloadWorld::Body(3000)});
   row.arrange(w);
-  const bool reject = std::string(row.label).rfind("rejected", 0) == 0;
 
-  EXPECT_EQ(RunJob(w, 2, reject ? Rejecting() : DefaultPackageHooks()), row.result);
+  EXPECT_EQ(RunJob(w, 2), row.result);
+  // Only an accepted package is offered; nothing else asks or starts anything.
+  EXPECT_EQ(w.fake.ui.boxes().size(), row.result == 0 ? 1u : 0u);
+  EXPECT_TRUE(w.launcher.executed().empty());
   const auto calls = w.fake.ui.calls();
   const bool shown = std::find(calls.begin(), calls.end(), "tray add 128") != calls.end();
   EXPECT_EQ(shown, row.transferShown);
@@ -203,7 +214,46 @@ INSTANTIATE_TEST_SUITE_P(
                -5, true, false, "最新的默认浏览器控件下载失败!", true},
         JobRow{"write_fails", [](DownloadWorld& w) { w.files.failWriteAt = 3; }, -6, true, false,
                "最新的默认浏览器控件下载失败!", true},
-        JobRow{"rejected_package", [](DownloadWorld&) {}, -7, true, true, "最新的浏览器控件安装包异常!", true}),
+        JobRow{"digest_matches", [](DownloadWorld& w) { SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000))); },
+               0, true, true, "最新的默认浏览器控件下载完成!", true},
+        JobRow{"digest_in_upper_case",
+               [](DownloadWorld& w) { SetDigest(w, 2, Upper(FakeHash::Hex(DownloadWorld::Body(3000)))); }, 0, true,
+               true, "最新的默认浏览器控件下载完成!", true},
+        JobRow{"empty_file_and_its_digest",
+               [](DownloadWorld& w) {
+                 w.http.Serve(kControlUrl, FakeAnswer{200, ""});
+                 SetDigest(w, 2, u"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+               },
+               0, true, true, "最新的默认浏览器控件下载完成!", true},
+        JobRow{"rejected_digest_differs", [](DownloadWorld& w) { SetDigest(w, 2, FakeHash::Hex("another file")); },
+               -7, true, false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_63_digits",
+               [](DownloadWorld& w) { SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000)).substr(1)); }, -7,
+               true, false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_65_digits",
+               [](DownloadWorld& w) { SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000)) + u"0"); }, -7, true,
+               false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_not_hex",
+               [](DownloadWorld& w) {
+                 std::u16string digest = FakeHash::Hex(DownloadWorld::Body(3000));
+                 digest[10] = u'g';
+                 SetDigest(w, 2, digest);
+               },
+               -7, true, false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_file_changed_after_download",
+               [](DownloadWorld& w) {
+                 SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000)));
+                 w.files.onEvent = [&w](const std::string& e) {
+                   if (e == "close VLT_Terminal_Control.exe") w.files.Put(u"VLT_Terminal_Control.exe", "swapped");
+                 };
+               },
+               -7, true, false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_file_unreadable",
+               [](DownloadWorld& w) {
+                 SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000)));
+                 w.hash.failRead = true;
+               },
+               -7, true, false, "最新的浏览器控件安装包异常!", true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(PackageDownloadJob, RejectionCodesPerKind) {
@@ -211,8 +261,11 @@ TEST(PackageDownloadJob, RejectionCodesPerKind) {
   for (auto [kind, code] : rows) {
     DownloadWorld w;
     SetPackage(w, kind, u"https://update.test/p.exe", 1);
+    SetDigest(w, kind, FakeHash::Hex("MZ!"));
     w.http.Serve(u"https://update.test/p.exe", FakeAnswer{200, "MZ"});
-    EXPECT_EQ(RunJob(w, kind, Rejecting()), code) << kind;
+    EXPECT_EQ(RunJob(w, kind), code) << kind;
+    EXPECT_EQ(w.fake.ui.statuses().back(), kPackageTexts[kind].rejected);
+    EXPECT_FALSE(w.files.Has(std::u16string(kPackageTexts[kind].fileName)));
     EXPECT_TRUE(w.fake.ui.boxes().empty());
     EXPECT_TRUE(w.launcher.executed().empty());
   }
@@ -249,7 +302,7 @@ TEST(PackageDownloadJob, ExistingFileIsReplaced) {
 
 TEST(PackageDownloadJob, CurrentExistingFileSkipsTheTransfer) {
   DownloadWorld w;
-  w.dlg.SetPackage(2, PackageInfo{kControlUrl, 180, 1, 2, 3, 4});
+  w.dlg.SetPackage(2, PackageInfo{kControlUrl, 180, 1, 2, 3, 4, u""});
   w.files.Put(u"VLT_Terminal_Control.exe", "kept");
   const PackageHooks knowsVersion{&CheckPackage,
                                   [](const std::u16string&, uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d) {
@@ -271,6 +324,11 @@ TEST(PackageDownloadJob, CurrentExistingFileSkipsTheTransfer) {
   w.http.Serve(kControlUrl, FakeAnswer{200, "new"});
   EXPECT_EQ(RunJob(w, 2, older), 0);
   EXPECT_EQ(w.files.Content(u"VLT_Terminal_Control.exe"), "new");
+
+  // A kept file is checked like a downloaded one.
+  SetDigest(w, 2, FakeHash::Hex("kept"));
+  EXPECT_EQ(RunJob(w, 2, knowsVersion), -7);
+  EXPECT_FALSE(w.files.Has(u"VLT_Terminal_Control.exe"));
 }
 
 TEST(PackageDownloadJob, NoLeavesTheFileAndStartsNothing) {

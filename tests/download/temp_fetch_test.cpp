@@ -8,6 +8,7 @@ namespace {
 
 using testing::DownloadWorld;
 using testing::FakeAnswer;
+using testing::FakeHash;
 
 const std::u16string kUrl = u"https://update.test/static/basis/ic/x.exe";
 const std::u16string kName = u"VLT_Terminal_Server.exe";
@@ -150,12 +151,46 @@ TEST(RunFromTemp, MissingFileOrFolderStartsNothing) {
   EXPECT_TRUE(w.launcher.executed().empty());
 }
 
-TEST(PackageHooks, AcceptEveryPackageAndKnowNoVersion) {
-  EXPECT_EQ(CheckPackage(u"no such file.exe"), 0);
-  EXPECT_EQ(CheckPackage(u""), 0);
+TEST(PackageHooks, WithoutDigestAcceptUnreadAndKnowNoVersion) {
+  DownloadWorld w;
+  EXPECT_EQ(CheckPackage(w.platform, u"no such file.exe", u""), 0);
+  EXPECT_EQ(CheckPackage(w.platform, u"", u""), 0);
+  w.files.reportedLength = 300;
+  EXPECT_EQ(CheckPackage(w.platform, kName, u""), 0);
+  EXPECT_EQ(w.hash.calls, 0);
   uint32_t a = 1, b = 2, c = 3, d = 4;
   EXPECT_EQ(ProbeFileVersion(u"/tmp/x.exe", a, b, c, d), -1);
   EXPECT_EQ(a + b * 10 + c * 100 + d * 1000, 4321u);
+}
+
+// What CheckPackage answers for a file of the temporary folder and a digest.
+TEST(PackageHooks, DigestDecidesOnlyWhenGiven) {
+  const std::u16string good = FakeHash::Hex("MZ payload");
+  std::u16string upper = good;
+  for (char16_t& c : upper) c = static_cast<char16_t>(c >= u'a' ? c - 32 : c);
+  const struct {
+    const char* label;
+    std::u16string digest;
+    bool filePresent;
+    int32_t result;
+  } rows[] = {
+      {"match", good, true, 0},
+      {"upper_case", upper, true, 0},
+      {"differs", FakeHash::Hex("MZ payloae"), true, -3},
+      {"short", good.substr(0, 63), true, -1},
+      {"long", good + u"a", true, -1},
+      {"blank_inside", good.substr(0, 32) + u" " + good.substr(33), true, -1},
+      {"no_file", good, false, -2},
+  };
+  for (const auto& row : rows) {
+    DownloadWorld w;
+    if (row.filePresent) w.files.Put(kName, "MZ payload");
+    EXPECT_EQ(CheckPackage(w.platform, kName, row.digest), row.result) << row.label;
+  }
+  DownloadWorld w;
+  w.files.Put(kName, "MZ payload");
+  w.files.reportedLength = 300;
+  EXPECT_EQ(CheckPackage(w.platform, kName, good), -2) << "folder does not fit";
 }
 
 }  // namespace

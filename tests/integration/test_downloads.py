@@ -1,5 +1,6 @@
 """Configuration fetch and package downloads over real HTTP, end to end."""
 
+import hashlib
 import os
 import shutil
 import tempfile
@@ -199,6 +200,30 @@ class PackageDownload(DownloadTest):
             self.assertEqual(statuses[-1], "最新的默认浏览器控件下载失败!")
             self.assertFalse(os.path.exists(self.temp_file("VLT_Terminal_Control.exe")))
             self.assertEqual([e for e in svc.events() if e["ev"] == "launch"], [])
+            self.assertEqual(svc.stop(), 0)
+
+    def test_only_a_package_matching_its_digest_is_offered(self):
+        control, server = installer(2500), installer(3500)
+        self.server.route("/pkg/control.sh", body=control)
+        self.server.route("/pkg/server.sh", body=server)
+        self.server.route(CONFIG_PATH, body=(
+            "[Control]\r\nURL=%s/pkg/control.sh\r\nSize=3\r\nSHA256=%s\r\n"
+            "[Server]\r\nURL=%s/pkg/server.sh\r\nSize=4\r\nSHA256=%s\r\n") % (
+            self.server.url, hashlib.sha256(control + b"x").hexdigest(),
+            self.server.url, hashlib.sha256(server).hexdigest().upper()))
+        with self.service() as svc:
+            launched = lambda: any(e["ev"] == "launch" for e in svc.events())
+            rejected = lambda: any(e["ev"] == "status" and e["text"] == "最新的浏览器控件安装包异常!"
+                                   for e in svc.events())
+            self.answer_prompts(svc, [("未安装控件", "y"), ("未安装服务程序", "y"), ("最新的服务程序下载完成", "y")],
+                                until=lambda: launched() and rejected() and self.check_ended(svc))
+            prompts = [e["text"] for e in svc.events() if e["ev"] == "prompt"]
+            self.assertFalse([p for p in prompts if "浏览器控件下载完成" in p], prompts)
+            self.assertFalse(os.path.exists(self.temp_file("VLT_Terminal_Control.exe")))
+            with open(self.temp_file("VLT_Terminal_Server.exe"), "rb") as f:
+                self.assertEqual(f.read(), server)
+            self.assertEqual([e["path"] for e in svc.events() if e["ev"] == "launch"],
+                             [self.temp_file("VLT_Terminal_Server.exe")])
             self.assertEqual(svc.stop(), 0)
 
 

@@ -6,6 +6,7 @@ namespace qarx::testing {
 
 DownloadWorld::DownloadWorld() {
   platform.files = &files;
+  platform.hash = &hash;
   platform.http = &http;
   platform.launcher = &launcher;
   platform.profile = &profile;

@@ -6,6 +6,7 @@
 
 #include "app/qarx_service_dlg.h"
 #include "support/fake_files.h"
+#include "support/fake_hash.h"
 #include "support/fake_http.h"
 #include "support/fake_launcher.h"
 #include "support/fake_platform.h"
@@ -21,6 +22,7 @@ struct DownloadWorld {
 
   FakePlatform fake;
   FakeFiles files;
+  FakeHash hash{files};
   FakeHttp http;
   FakeLauncher launcher;
   FakeProfile profile{files};

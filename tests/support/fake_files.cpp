@@ -90,6 +90,14 @@ std::string FakeFiles::Content(const std::u16string& name) const {
   return it == files_.end() ? std::string() : it->second.content;
 }
 
+bool FakeFiles::ReadClosed(const std::u16string& path, std::string& content) const {
+  std::lock_guard lock(mu_);
+  auto it = files_.find(path);
+  if (it == files_.end() || it->second.open) return false;
+  content = it->second.content;
+  return true;
+}
+
 std::vector<std::string> FakeFiles::events() const {
   std::lock_guard lock(mu_);
   return events_;

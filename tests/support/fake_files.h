@@ -31,6 +31,8 @@ class FakeFiles : public FilePort {
   void Put(const std::u16string& name, const std::string& content);  // name relative to tempPath
   bool Has(const std::u16string& name) const;
   std::string Content(const std::u16string& name) const;
+  // The content at a full path; false when there is no file or it is open.
+  bool ReadClosed(const std::u16string& path, std::string& content) const;
   std::vector<std::string> events() const;
 
  private:

@@ -98,6 +98,25 @@ TEST(ReadFirmwareConfig, ReadsTheModelsSectionIntoKindFour) {
   ExpectPackage(w.dlg.GetPackage(4), u"https://h/cos100.exe", 320, {kMissing, kMissing, kMissing, kMissing});
 }
 
+TEST(ReadPackageConfig, DigestIsReadAsWrittenAndBelongsToItsSection) {
+  const std::string digest(64, 'A');
+  const std::string tooLong(1100, 'b');  // never cut down to something that looks like a digest
+  DownloadWorld w;
+  w.files.Put(u"VLT_Terminal_SetupConfig.ini",
+              "[CCID]\nSHA256 = " + digest + " \n[Control]\nSHA256=\n[Server]\nSHA256=" + tooLong + "\n"
+              "[VLT100]\nURL=https://h/cos.exe\nsha256=12ab\n[VLT200]\nSize=1\n");
+  EXPECT_EQ(w.dlg.ReadPackageConfig(), 0);
+  EXPECT_EQ(ToUtf8(w.dlg.GetPackage(1).SHA256), digest);
+  EXPECT_EQ(w.dlg.GetPackage(2).SHA256, u"");
+  EXPECT_EQ(w.dlg.GetPackage(3).SHA256.size(), 1023u);
+  EXPECT_EQ(w.dlg.ReadFirmwareConfig(u"VLT100"), 0);
+  EXPECT_EQ(w.dlg.GetPackage(4).SHA256, u"12ab");
+  // Unlike the URL, another model's digest is never carried over.
+  EXPECT_EQ(w.dlg.ReadFirmwareConfig(u"VLT200"), 0);
+  EXPECT_EQ(w.dlg.GetPackage(4).URL, u"https://h/cos.exe");
+  EXPECT_EQ(w.dlg.GetPackage(4).SHA256, u"");
+}
+
 TEST(ReadPackageConfig, Utf16FileReadsLikeUtf8) {
   DownloadWorld w;
   const std::u16string text = u"[Control]\r\nURL=https://h/控件.exe\r\nSize=42\r\n";

@@ -13,31 +13,12 @@
 
 #include "common/text.h"
 #include "platform/linux/linux_ports.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/linux/windows_paths.h"
 
 namespace qarx::linux_port {
 
 namespace {
-
-// Closes the descriptor it holds.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 // The private folder, or empty when it cannot be made safe.
 std::string PrivateTempFolder() {

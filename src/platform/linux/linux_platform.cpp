@@ -8,6 +8,7 @@ std::unique_ptr<OsPlatform> MakePlatform() {
   p->threads = linux_port::MakeThreadPort();
   p->mutexes = linux_port::MakeMutexPort();
   p->files = linux_port::MakeFilePort();
+  p->hash = linux_port::MakeHashPort();
   p->http = linux_port::MakeHttpPort();
   p->launcher = linux_port::MakeLauncherPort();
   p->registry = linux_port::MakeRegistryPort();

@@ -11,6 +11,7 @@ namespace qarx::linux_port {
 std::unique_ptr<ThreadPort> MakeThreadPort();
 std::unique_ptr<MutexPort> MakeMutexPort();
 std::unique_ptr<FilePort> MakeFilePort();
+std::unique_ptr<HashPort> MakeHashPort();
 std::unique_ptr<HttpPort> MakeHttpPort();
 std::unique_ptr<LauncherPort> MakeLauncherPort();
 std::unique_ptr<RegistryPort> MakeRegistryPort();

@@ -10,6 +10,7 @@ std::unique_ptr<OsPlatform> MakePlatform() {
   p->threads = win32::MakeThreadPort();
   p->mutexes = win32::MakeMutexPort();
   p->files = win32::MakeFilePort();
+  p->hash = win32::MakeHashPort();
   p->http = win32::MakeHttpPort();
   p->launcher = win32::MakeLauncherPort();
   p->registry = win32::MakeRegistryPort();
