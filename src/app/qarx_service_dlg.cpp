@@ -199,7 +199,10 @@ void CQarxServiceDlg::AppendLog(std::u16string_view line) {
 }
 
 void CQarxServiceDlg::SetStatusText(std::u16string_view text) {
-  platform_.ui->SetStatusText(std::u16string(text));
+  std::lock_guard lock(statusLock_);
+  if (statusShown_ && *statusShown_ == text) return;
+  statusShown_ = std::u16string(text);
+  platform_.ui->SetStatusText(*statusShown_);
 }
 
 void CQarxServiceDlg::SetProgressPos(int pos) { platform_.ui->SetProgressPos(pos); }

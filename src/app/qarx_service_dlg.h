@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class CQarxServiceDlg : public MessageTarget {
   void UpdateTrayIcon(bool remove);
   void ExitService();
   void AppendLog(std::u16string_view line);  // LB_ADDSTRING to ActivityLog
+  // Sends the text only when it differs from the one shown: an unchanged
+  // text would look the same, yet every send waits for the user-interface
+  // thread. Called by worker threads, never by the user-interface thread,
+  // which the send waits for.
   void SetStatusText(std::u16string_view text);
   void SetProgressPos(int pos);
   void ShowWindow(int showCode);
@@ -92,6 +97,10 @@ class CQarxServiceDlg : public MessageTarget {
   // jobs touch the records from different threads.
   mutable std::mutex packagesLock_;
   PackageInfo m_packages[5];  // indexed by PackageKind 1-4
+  // The text StatusText shows, once one was set. Held across the send, so it
+  // always matches the control when several jobs write it.
+  std::mutex statusLock_;
+  std::optional<std::u16string> statusShown_;
 };
 
 }  // namespace qarx

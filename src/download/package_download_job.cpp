@@ -16,6 +16,7 @@ class ProgressDisplay final : public TransferObserver {
  public:
   ProgressDisplay(CQarxServiceDlg& dialog, uint32_t stepBytes) : dialog_(dialog), stepBytes_(stepBytes) {}
   void OnReading() override { dialog_.SetStatusText(kDownloadingText); }
+  bool WillShowStep(uint32_t bytes) const override { return sinceStep_ + bytes > stepBytes_; }
   void OnPiece(uint32_t bytes) override {
     sinceStep_ += bytes;
     if (sinceStep_ > stepBytes_) {

@@ -15,13 +15,22 @@ namespace qarx {
 
 inline constexpr std::u16string_view kUserAgent = u"Tesmova";
 
+// Pieces are gathered into writes of up to this many bytes. The file is
+// open without sharing, so nobody sees it half written either way.
+inline constexpr uint32_t kGatheredWriteBytes = 64 * 1024;
+
 // Called by TransferToFile as the body arrives; every hook is optional.
 class TransferObserver {
  public:
   virtual ~TransferObserver() = default;
-  virtual void OnReading() {}                    // the URL is open, before the first read
-  virtual void OnPiece(uint32_t /*bytes*/) {}    // a piece was written, before the next read
-  virtual void OnEnd() {}                        // the body ended (empty piece)
+  virtual void OnReading() {}  // the URL is open, before the first read
+  // Whether OnPiece(bytes) will show a progress step. If so, the gathered
+  // bytes are written out first, so no step is shown for bytes that did not
+  // reach the file: a write that fails, fails before the next step, as it
+  // would without gathering.
+  virtual bool WillShowStep(uint32_t /*bytes*/) const { return false; }
+  virtual void OnPiece(uint32_t /*bytes*/) {}  // a piece was taken, before the next read
+  virtual void OnEnd() {}                      // the body ended (empty piece) and is all written
 };
 
 // The handles a transfer opened. The caller closes them (after the local
@@ -36,7 +45,10 @@ bool IsSuccessStatus(uint32_t status);
 
 // Opens the client handle (-3 on failure) and the URL (-4 on failure, also
 // for a final answer outside 2xx), then copies the body into file: 0 when
-// the body ended, -5 when a read failed, -6 when a write failed.
+// the body ended and all of it was written, -5 when a read failed, -6 when a
+// write failed. Reads take pieces of at most 1024 bytes; writes are gathered,
+// and a failed read first writes out what was gathered, so a write that
+// would have failed before it still gives -6.
 int32_t TransferToFile(HttpPort& http, const std::u16string& url, WritableFile& file, HttpHandles& handles,
                        TransferObserver& observer);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/qarx_service_app.h"
 #include "app/qarx_service_dlg.h"
 #include "support/fake_platform.h"
@@ -32,6 +34,28 @@ TEST_F(DialogTest, InitialisationResetsStateAndStartsTimer) {
   EXPECT_EQ(dlg.GetPackage(2).URL, u"https://update.test/static/basis/ic/ICCardSetup_1.0.0.1.exe");
   EXPECT_EQ(dlg.GetPackage(3).URL, u"https://update.test/static/basis/ic/DozAziDedav_1.0.0.1.exe");
   EXPECT_FALSE(fake.ui.visible());
+}
+
+TEST_F(DialogTest, StatusTextIsSentOnlyWhenItChanges) {
+  for (const char16_t* text : {u"", u"", u"甲", u"甲", u"乙", u"甲", u"甲"}) dlg.SetStatusText(text);
+  EXPECT_EQ(fake.ui.statuses(), (std::vector<std::u16string>{u"", u"甲", u"乙", u"甲"}));
+}
+
+TEST_F(DialogTest, StatusTextKnownToBeShownMatchesTheControlUnderConcurrentJobs) {
+  auto job = [this](const char16_t* text) {
+    for (int i = 0; i < 2000; ++i) dlg.SetStatusText(i % 2 ? text : u"正在下载");
+  };
+  std::thread a(job, u"甲");
+  std::thread b(job, u"乙");
+  a.join();
+  b.join();
+  // Whatever the control shows last is what the dialog takes as shown.
+  const std::u16string shown = fake.ui.statuses().back();
+  const size_t sent = fake.ui.statuses().size();
+  dlg.SetStatusText(shown);
+  EXPECT_EQ(fake.ui.statuses().size(), sent);
+  dlg.SetStatusText(shown == u"甲" ? u"乙" : u"甲");
+  EXPECT_EQ(fake.ui.statuses().size(), sent + 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "common/text.h"
 #include "download/package_download_job.h"
 #include "download/temp_fetch.h"
@@ -68,13 +70,11 @@ TEST(PackageDownloadJob, SuccessfulDownloadShowsTheExactSequence) {
       "show 5",
       "tray add 128",
       "show 1",
+      // Set again after every piece, but an unchanged text is not sent.
       "status 正在下载最新程序……",
       "pos 1",
-      "status 正在下载最新程序……",
       "pos 2",
-      "status 正在下载最新程序……",
       "pos 3",
-      "status 正在下载最新程序……",
       "pos 100",
       "tray delete 128",
       "show 0",
@@ -141,6 +141,51 @@ TEST(PackageDownloadJob, StepNeedsStrictlyMoreThanOnePercent) {
     w.http.Serve(u"https://update.test/s.exe", FakeAnswer{200, DownloadWorld::Body(bytes)});
     EXPECT_EQ(RunJob(w, 3), 0);
     EXPECT_EQ(Positions(w), expected) << bytes;
+  }
+}
+
+// Writes are gathered up to each progress step and the end of the body, so
+// a failing write stops the job at the same position as a failing piece.
+TEST(PackageDownloadJob, WritesAreGatheredUpToEachStep) {
+  struct Row {
+    size_t pieces;
+    int failWriteAt;
+    int failReadAt;
+    int32_t result;
+    std::vector<std::string> writes;  // bytes @ positions shown when written
+    std::vector<int> positions;
+  };
+  // 2048 KB: steps after the 21st and the 41st piece.
+  const Row rows[] = {
+      {41, 0, 0, 0, {"21504@0", "20480@1"}, {1, 2, 100, 0}},
+      {30, 0, 0, 0, {"21504@0", "9216@1"}, {1, 100, 0}},
+      {41, 1, 0, -6, {"21504@0 failed"}, {0}},
+      {41, 2, 0, -6, {"21504@0", "20480@1 failed"}, {1, 0}},
+      {30, 2, 0, -6, {"21504@0", "9216@1 failed"}, {1, 0}},
+      {41, 0, 31, -5, {"21504@0", "9216@1"}, {1, 0}},
+      {41, 2, 31, -6, {"21504@0", "9216@1 failed"}, {1, 0}},
+  };
+  for (const Row& row : rows) {
+    DownloadWorld w;
+    SetPackage(w, 1, u"https://update.test/c.exe", 2048);
+    const std::string body = DownloadWorld::Body(row.pieces * 1024);
+    w.http.Serve(u"https://update.test/c.exe", FakeAnswer{200, body, false, row.failReadAt});
+    w.files.failWriteAt = row.failWriteAt;
+    std::vector<std::string> writes;
+    w.files.onEvent = [&](const std::string& e) {
+      std::istringstream fields(e);
+      std::string op, name, bytes, failed;
+      fields >> op >> name >> bytes >> failed;
+      if (op != "write") return;
+      writes.push_back(bytes + "@" + std::to_string(Positions(w).size()) + (failed.empty() ? "" : " failed"));
+    };
+    EXPECT_EQ(RunJob(w, 1), row.result) << row.pieces << " " << row.failWriteAt;
+    EXPECT_EQ(writes, row.writes) << row.pieces << " " << row.failWriteAt;
+    EXPECT_EQ(Positions(w), row.positions) << row.pieces << " " << row.failWriteAt;
+    EXPECT_EQ(w.files.Has(u"VLT_Terminal_CCID.exe"), row.result == 0);
+    if (row.result == 0) {
+      EXPECT_EQ(w.files.Content(u"VLT_Terminal_CCID.exe"), body);
+    }
   }
 }
 

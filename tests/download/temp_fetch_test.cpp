@@ -67,7 +67,20 @@ INSTANTIATE_TEST_SUITE_P(
                    w.http.Serve(kUrl, FakeAnswer{200, DownloadWorld::Body(3000), false, 3});
                  },
                  -5, false, false, true},
-        FetchRow{"write_fails", [](DownloadWorld& w) { w.files.failWriteAt = 2; }, -6, false, false, true},
+        // Pieces are gathered: a short body is one write, at its end.
+        FetchRow{"last_write_fails", [](DownloadWorld& w) { w.files.failWriteAt = 1; }, -6, false, false, true},
+        FetchRow{"write_fails_mid_body",
+                 [](DownloadWorld& w) {
+                   w.http.Serve(kUrl, FakeAnswer{200, DownloadWorld::Body(200 * 1024)});
+                   w.files.failWriteAt = 2;
+                 },
+                 -6, false, false, true},
+        FetchRow{"read_fails_after_a_failed_write",
+                 [](DownloadWorld& w) {
+                   w.http.Serve(kUrl, FakeAnswer{200, DownloadWorld::Body(200 * 1024), false, 100});
+                   w.files.failWriteAt = 1;
+                 },
+                 -6, false, false, true},
         FetchRow{"empty_body", [](DownloadWorld& w) { w.http.Serve(kUrl, FakeAnswer{200, ""}); }, 0, false, true,
                  true},
         FetchRow{"no_content_status", [](DownloadWorld& w) { w.http.Serve(kUrl, FakeAnswer{204, ""}); }, 0, false,
@@ -84,6 +97,18 @@ TEST(FetchToTemp, StoresTheWholeBodyInFullPieces) {
                                              "read 1024", "read 1024", "read 452", "read 0",
                                              "close session", "close request"};
   EXPECT_EQ(w.http.events(), expected);
+}
+
+TEST(FetchToTemp, GathersPiecesIntoLargerWrites) {
+  DownloadWorld w;
+  const std::string body = DownloadWorld::Body(200 * 1024);
+  w.http.Serve(kUrl, FakeAnswer{200, body});
+  ASSERT_EQ(FetchToTemp(w.platform, kName, kUrl), 0);
+  EXPECT_EQ(w.files.Content(kName), body);
+  const std::string write = "write VLT_Terminal_Server.exe ";
+  EXPECT_EQ(w.files.events(),
+            (std::vector<std::string>{"create VLT_Terminal_Server.exe", write + "65536", write + "65536",
+                                      write + "65536", write + "8192", "close VLT_Terminal_Server.exe"}));
 }
 
 TEST(FetchToTemp, ReleasesFileThenClientThenRequest) {

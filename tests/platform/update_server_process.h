@@ -15,6 +15,10 @@
 namespace qarx::testing {
 
 inline std::string SourceDir() {
+#ifdef QARX_SOURCE_DIR
+  // A program that may run from any folder: __FILE__ is relative under ccache.
+  return QARX_SOURCE_DIR;
+#endif
   std::string here = __FILE__;
   return here.substr(0, here.rfind("/tests/"));
 }

@@ -1,8 +1,11 @@
 // HttpPort over libcurl. A request is driven by a multi handle on the
 // caller's thread: OpenUrl runs it until the final answer's headers are in,
-// Read until a full piece is buffered or the body ends. The buffer is
-// bounded: when it holds kHighWater bytes the transfer pauses until the
-// reader catches up, so a body is never held whole in memory.
+// Read until a full piece is buffered or the body ends. Pieces are handed out
+// of a buffer that is refilled in large steps: only when it cannot give a
+// whole piece, and then with all that has arrived, taken from the socket in
+// receives of kReceiveBytes. The buffer is bounded: when it is full the
+// transfer pauses until the reader catches up, so a body is never held whole
+// in memory.
 //
 // Environment: the proxy variables libcurl knows (http_proxy, https_proxy,
 // all_proxy, no_proxy); QARX_CA_BUNDLE, a PEM file of certificates trusted
@@ -14,8 +17,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "common/text.h"
 #include "platform/linux/linux_ports.h"
@@ -25,7 +28,8 @@ namespace qarx::linux_port {
 namespace {
 
 constexpr int kMaxRedirects = 5;
-constexpr size_t kHighWater = 64 * 1024;
+constexpr long kReceiveBytes = 256 * 1024;
+constexpr size_t kBufferBytes = 512 * 1024;
 constexpr int kPollMs = 1000;
 
 long EnvSeconds(const char* name, long fallback) {
@@ -87,6 +91,7 @@ class CurlRequest final : public HttpRequest {
     }
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlRequest::OnHeader);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBytes);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlRequest::OnBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
@@ -112,29 +117,34 @@ class CurlRequest final : public HttpRequest {
 
   bool Read(void* buffer, uint32_t toRead, uint32_t& read) override {
     read = 0;
-    while (Buffered() < toRead && !done_) {
-      if (paused_) {
-        paused_ = false;
-        curl_easy_pause(easy_, CURLPAUSE_CONT);
-      }
-      Pump();
-      if (Buffered() < toRead && !done_ && !paused_) Wait();
-    }
+    if (Buffered() < toRead && !done_) Refill(toRead);
     if (done_ && result_ != CURLE_OK) return false;
     const size_t n = std::min<size_t>(toRead, Buffered());
     if (n == 0) return true;  // the end of the body
-    std::memcpy(buffer, buffer_.data() + head_, n);
+    std::memcpy(buffer, buffer_.get() + head_, n);
     head_ += n;
-    if (head_ == buffer_.size()) {
-      buffer_.clear();
-      head_ = 0;
-    }
     read = static_cast<uint32_t>(n);
     return true;
   }
 
  private:
-  size_t Buffered() const { return buffer_.size() - head_; }
+  size_t Buffered() const { return tail_ - head_; }
+
+  // Moves the rest (less than a piece) to the front, then takes in all that
+  // has arrived, waiting only while there is less than need.
+  void Refill(size_t need) {
+    std::memmove(buffer_.get(), buffer_.get() + head_, Buffered());
+    tail_ -= head_;
+    head_ = 0;
+    while (Buffered() < need && !done_) {
+      if (paused_) {
+        paused_ = false;
+        curl_easy_pause(easy_, CURLPAUSE_CONT);
+      }
+      Pump();
+      if (Buffered() < need && !done_ && !paused_) Wait();
+    }
+  }
 
   void Pump() {
     int running = 0;
@@ -170,17 +180,17 @@ class CurlRequest final : public HttpRequest {
   }
 
   static size_t OnBody(char* data, size_t size, size_t count, void* self) {
-    auto* request = static_cast<CurlRequest*>(self);
-    if (request->Buffered() >= kHighWater) {
-      request->paused_ = true;
+    return static_cast<CurlRequest*>(self)->Store(data, size * count);
+  }
+
+  size_t Store(const char* data, size_t n) {
+    if (tail_ + n > kBufferBytes) {
+      paused_ = true;
       return CURL_WRITEFUNC_PAUSE;
     }
-    if (request->head_ > 0 && request->head_ >= request->buffer_.size() / 2) {
-      request->buffer_.erase(request->buffer_.begin(), request->buffer_.begin() + request->head_);
-      request->head_ = 0;
-    }
-    request->buffer_.insert(request->buffer_.end(), data, data + size * count);
-    return size * count;
+    std::memcpy(buffer_.get() + tail_, data, n);
+    tail_ += n;
+    return n;
   }
 
   CURLM* multi_;
@@ -192,8 +202,10 @@ class CurlRequest final : public HttpRequest {
   bool paused_ = false;
   CURLcode result_ = CURLE_OK;
   long status_ = 0;
-  std::vector<char> buffer_;
-  size_t head_ = 0;
+  // Pages are touched only as far as a body fills them.
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+  size_t head_ = 0;  // bytes head_ to tail_ are not yet read
+  size_t tail_ = 0;
 };
 
 class CurlSession final : public HttpSession {

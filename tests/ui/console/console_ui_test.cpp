@@ -286,7 +286,8 @@ TEST_F(ConsoleUiTest, MenuChoiceArrivesAsACommandAndOtherLinesCloseIt) {
   };
   bed.Start(target);
   for (const char* choice : {"打开", "1128", "browser"}) {
-    const size_t menus = bed.out.Count("menu:");  // before the menu can be printed
+    // Counted before typing: the menu may be printed before a later count.
+    const size_t menus = bed.out.Count("menu:");
     bed.Type("sysinfo");
     ASSERT_TRUE(bed.out.WaitFor("menu:", menus + 1));
     bed.Type(choice);
