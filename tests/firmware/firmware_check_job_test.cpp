@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/qarx_service_app.h"
+#include "common/text.h"
 #include "app/qarx_service_dlg.h"
 #include "firmware/firmware_update_handle.h"
 #include "support/fake_files.h"
@@ -289,20 +290,25 @@ TEST_F(FirmwareCheckJobTest, ShortTagOneLeavesAZeroBeforeTagSix) {
   EXPECT_EQ(Log(), (std::vector<std::u16string>{kNoUpgrade, kSeparator, kNoUpgrade, kSeparator}));
 }
 
-TEST_F(FirmwareCheckJobTest, OverlongTagValuesStayInsideTheBuffers) {
-  // Tag values are cut to 63 bytes: the model is "ABC" and 63 'D's.
-  Config("[ABC" + std::string(63, 'D') + "]\nURL=http://update.test/long.exe\nVersionMajor=1\nVersionBuild=0\n"
-         "VersionRevision=0\nVersionMinor=2\n");
-  std::string long6;
+TEST_F(FirmwareCheckJobTest, TagSixFillsItsBufferWholeAndLongerValuesStayInsideTheBuffers) {
+  // Tag 6 is copied whole up to the 64 bytes of its buffer; tag 2, read as
+  // text, keeps its last byte for the terminator (a text of 63 '1's is malformed).
   std::string long2;
-  for (int i = 0; i < 100; ++i) {
-    long6 += "44";  // 'D'
-    long2 += "31";  // '1': a version text of 63 bytes is malformed
+  for (int i = 0; i < 100; ++i) long2 += "31";
+  for (const size_t length : {size_t{63}, size_t{64}, size_t{100}}) {
+    SCOPED_TRACE(length);
+    const std::string model = "ABC" + std::string(std::min<size_t>(length, 64), 'D');
+    Config("[" + model + "]\nURL=http://update.test/" + std::to_string(length) + ".exe\nVersionMajor=1\n"
+           "VersionBuild=0\nVersionRevision=0\nVersionMinor=2\n");
+    std::string tag6;
+    for (size_t i = 0; i < length; ++i) tag6 += "44";  // 'D'
+    Terminal(u"VLT A", Tlv(1, kTag1) + Tlv(6, tag6) + Tlv(2, long2) + "9000");
+    const size_t boxes = fake.ui.boxes().size();
+    EXPECT_EQ(Check(slotA), 0);
+    EXPECT_EQ(dialog.GetPackage(4).URL, u"http://update.test/" + FromUtf8(std::to_string(length)) + u".exe");
+    EXPECT_EQ(fake.ui.boxes().size(), boxes + 1);  // offered
+    ReleaseFirmwareUpdateHandle();
   }
-  Terminal(u"VLT A", Tlv(1, kTag1) + Tlv(6, long6) + Tlv(2, long2) + "9000");
-  EXPECT_EQ(Check(slotA), 0);
-  EXPECT_EQ(dialog.GetPackage(4).URL, u"http://update.test/long.exe");
-  EXPECT_EQ(fake.ui.boxes().size(), 1u);  // offered
 }
 
 TEST_F(FirmwareCheckJobTest, SecondTerminalWhileTheFirstQuestionIsOpenOnlyOpensThePortal) {
