@@ -266,7 +266,8 @@ TEST_F(FirmwareCheckJobTest, ModelNameCutByAZeroOrTooShortStopsTheProgram) {
     SCOPED_TRACE(tag1);
     const size_t before = fake.ui.boxes().size();
     Terminal(u"VLT A", Answer(tag1, kTag6, "1.0.0.1"));
-    Check(slotA);
+    CQarxServiceDlg running{fake.platform};  // each row ends a program of its own
+    FirmwareCheckJob(FirmwareCheckRequest{&running, &slotA});
     ASSERT_EQ(fake.ui.boxes().size(), before + 1);
     const auto box = fake.ui.boxes().back();
     EXPECT_EQ(box.owner, BoxOwner::None);
