@@ -10,6 +10,7 @@
 
 #include "app/qarx_service_app.h"
 #include "common/qarx_types.h"
+#include "main/exit_signals.h"
 #include "main/front_end.h"
 #include "platform/linux/linux_ports.h"
 #include "ui/console/console_commands.h"
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
   KeepStandardStreamsOpen();
   // A closed output pipe must not kill the service.
   std::signal(SIGPIPE, SIG_IGN);
+  // First, while this is the only thread: every later one inherits the mask.
+  qarx::service::WatchExitSignals([] { qarx::theApp.RequestExit(); });
+
+  qarx::linux_port::LinuxPlatform linuxPlatform;
+  qarx::Platform platform = linuxPlatform.Bundle(nullptr);
+  // A second start ends here, before any front-end exists.
+  if (!qarx::theApp.AdmitInstance(*platform.mutexes)) std::_Exit(qarx::theApp.ExitInstance());
 
 #ifdef QARX_HAVE_QT
   constexpr bool kQtBuilt = true;
@@ -81,8 +89,6 @@ int main(int argc, char** argv) {
     };
   }
 
-  qarx::linux_port::LinuxPlatform linuxPlatform;
-  qarx::Platform platform = linuxPlatform.Bundle(nullptr);
   const auto settings = qarx::events::SettingsFromEnvironment(WarnLine);
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();

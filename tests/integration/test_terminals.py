@@ -5,6 +5,7 @@ unplugging, several terminals and a restarted pcscd."""
 
 import os
 import shutil
+import signal
 import tempfile
 import threading
 import time
@@ -370,6 +371,24 @@ class Offer(TerminalTest):
         bed.plug("t2")
         self.wait_count(svc, lambda: self.prompts(svc, UPGRADE_QUESTION), 2, "offer after the No")
         self.wait_count(svc, lambda: self.logs(svc, UPGRADE), 2, "comparison line after the No")
+
+
+class ExitDuringOffer(TerminalTest):
+    def test_a_signal_while_the_firmware_question_is_open_ends_the_service_cleanly(self):
+        """A desktop session ends the service with SIGTERM, a terminal with
+        Ctrl-C; the check waiting in its question must not take it down."""
+        bed = self.bed(plugged=["t1"]).start()
+        bed.put_card("t1", OUTDATED)
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sig.name):
+                svc, responder = self.service(bed, rules=[(UPGRADE_QUESTION, HOLD)])
+                self.wait_for(svc, responder.held, "offer open")
+                responder.stop()
+                self.assertEqual(svc.kill(sig), 0, svc.stderr_lines())
+                events = svc.events()
+                self.assertIn(("tray", "delete"), [(e["ev"], e.get("op")) for e in events])
+                self.assertIn("exit", [e["ev"] for e in events])
+                self.assertEqual([e for e in events if e["ev"] in ("launch", "status")], [])
 
 
 if __name__ == "__main__":
