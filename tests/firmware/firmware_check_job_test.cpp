@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
@@ -11,6 +10,7 @@
 #include "common/text.h"
 #include "app/qarx_service_dlg.h"
 #include "firmware/firmware_update_handle.h"
+#include "support/arrival_window.h"
 #include "support/fake_files.h"
 #include "support/fake_launcher.h"
 #include "support/fake_pcsc.h"
@@ -228,16 +228,20 @@ TEST_F(FirmwareCheckJobTest, RunningUpdateToolMeansNothingAtAll) {
   EXPECT_TRUE(pcsc.calls().empty());
 }
 
-// Mutexes whose update-tool probe stays open a while, as a slow system may
-// keep it: long enough for a second check to probe meanwhile.
+// Mutexes whose first update-tool probe stays open until a second check
+// probes too, or until it could have.
 class SlowProbeMutexes : public MutexPort {
  public:
   explicit SlowProbeMutexes(MutexPort& inner) : inner_(inner) {}
   std::unique_ptr<NamedMutex> Create(const std::u16string& name, bool initialOwner, bool& alreadyExisted) override {
     auto handle = inner_.Create(name, initialOwner, alreadyExisted);
-    if (name == kToolMutex) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (name == kToolMutex) {
+      window.Enter();
+      window.Leave();
+    }
     return handle;
   }
+  testing::ArrivalWindow window;
 
  private:
   MutexPort& inner_;

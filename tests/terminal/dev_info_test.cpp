@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <mutex>
 #include <functional>
 #include <set>
 #include <thread>
 
+#include "support/arrival_window.h"
 #include "support/fake_pcsc.h"
 #include "support/fake_platform.h"
 
@@ -217,9 +217,8 @@ TEST_F(DevInfoTest, OpenAndCloseHoldTheNamedTableLockWithTheirOwnHandle) {
   EXPECT_FALSE(fake.mutexes.Exists(lock));       // each handle was closed again
 }
 
-// The resource manager seen by two checks at once: the first connect stays
-// inside until a second connect arrives (the table let it through) or a
-// window has passed in which it could have.
+// The resource manager seen by two checks at once: connects pass an arrival
+// window, and the first connect starts a second open meanwhile.
 class OverlapWatch : public PcscPort {
  public:
   explicit OverlapWatch(PcscPort& inner) : inner_(inner) {}
@@ -235,20 +234,10 @@ class OverlapWatch : public PcscPort {
   }
   int32_t Connect(ScardContext context, const std::u16string& reader, uint32_t shareMode, uint32_t protocols,
                   ScardHandle& card, uint32_t& activeProtocol) override {
-    std::unique_lock lock(mu_);
-    const bool first = connects_++ == 0;
-    if (++inside_ > 1) overlapped_ = true;
-    changed_.notify_all();
-    if (first) {
-      lock.unlock();
-      if (onFirst) onFirst();
-      lock.lock();
-      changed_.wait_for(lock, std::chrono::milliseconds(300), [this] { return connects_ > 1; });
-    }
-    lock.unlock();
+    if (onFirst && !started_.exchange(true)) onFirst();
+    window.Enter();
     const int32_t rc = inner_.Connect(context, reader, shareMode, protocols, card, activeProtocol);
-    lock.lock();
-    --inside_;
+    window.Leave();
     return rc;
   }
   int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length, uint8_t* answer,
@@ -258,18 +247,11 @@ class OverlapWatch : public PcscPort {
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override { return inner_.Disconnect(card, disposition); }
 
   std::function<void()> onFirst;
-  bool overlapped() const {
-    std::lock_guard lock(mu_);
-    return overlapped_;
-  }
+  testing::ArrivalWindow window;
 
  private:
   PcscPort& inner_;
-  mutable std::mutex mu_;
-  std::condition_variable changed_;
-  int connects_ = 0;
-  int inside_ = 0;
-  bool overlapped_ = false;
+  std::atomic<bool> started_{false};
 };
 
 TEST_F(DevInfoTest, WithoutItsNamedMutexTheTableIsStillOneCallAtATime) {
@@ -282,7 +264,7 @@ TEST_F(DevInfoTest, WithoutItsNamedMutexTheTableIsStillOneCallAtATime) {
   const int first = Open(u"VLT A");
   other.join();
 
-  EXPECT_FALSE(watch.overlapped());
+  EXPECT_FALSE(watch.window.overlapped());
   EXPECT_EQ(std::set<int>({first, second}), std::set<int>({0, 1}));
   EXPECT_EQ(table.referenceCount(), 2);
   EXPECT_EQ(pcsc.count("establish"), 1);
