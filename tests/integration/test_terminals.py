@@ -101,12 +101,6 @@ class Responder:
                     self._answered += 1
 
 
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 class TerminalTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -286,22 +280,21 @@ class NoService(TerminalTest):
 
 
 class Recovery(TerminalTest):
-    def test_service_recovers_after_pcscd_dies_without_busy_waiting(self):
+    def test_service_recovers_after_pcscd_dies(self):
+        # Its CPU use meanwhile is measured by tests/benchmarks/pcscd_outage_cpu.py;
+        # the pacing of its retries is a unit test's business.
         bed = self.bed(plugged=["t1"]).start()
         bed.put_card("t1", CURRENT)
         svc, _ = self.service(bed)
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check before the crash")
         self.wait_environment_check(svc)
 
-        pid = svc.process.pid
-        before = cpu_seconds(pid)
         bed.kill()
-        outage = 5.0
-        time.sleep(outage)
-        during = cpu_seconds(pid) - before
         bed.start()
-        self.settle(3)  # the service finds pcscd again (retries are at most 2 s apart)
-
+        # The watcher of t1 must have its new context before t1 is replugged
+        # below, or it would miss the replug; nothing shows when it has, and
+        # its retries are at most 2 s apart.
+        self.settle(3)
         bed.put_card("t2", OUTDATED, wait=False)
         bed.plug("t2")
         self.wait_count(svc, lambda: self.logs(svc, UPGRADE), 1, "check of a terminal plugged after the restart")
@@ -309,15 +302,6 @@ class Recovery(TerminalTest):
         bed.unplug("t1")
         bed.plug("t1")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), checks + 1, "replugged terminal checked again")
-
-        before = cpu_seconds(pid)
-        quiet = 3.0
-        time.sleep(quiet)
-        after = cpu_seconds(pid) - before
-        print("\nCPU of the service: %.3f s during %.0f s without pcscd, %.3f s in %.0f s of quiet afterwards"
-              % (during, outage, after, quiet))
-        self.assertLess(during, 0.5, "busy waiting while pcscd is away")
-        self.assertLess(after, 0.5, "busy waiting after pcscd came back")
 
 
 class Offer(TerminalTest):
