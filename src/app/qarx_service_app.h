@@ -39,8 +39,9 @@ class CQarxServiceApp {
   bool exitRequested_ = false;
   // Every dialog this process ran. Detached jobs may still call one after
   // its modal run has ended, so none is ever destroyed: they go with the
-  // process.
-  std::vector<CQarxServiceDlg*> dialogs_;
+  // process. The list itself is never destroyed either, so that it still
+  // holds them while the process's static objects go.
+  std::vector<CQarxServiceDlg*>& dialogs_ = *new std::vector<CQarxServiceDlg*>;
 };
 
 // The one application object.

@@ -311,6 +311,7 @@ class Offer(TerminalTest):
         svc, _ = self.service(bed, rules=[(UPGRADE_QUESTION, "y"), (INSTALL_QUESTION, "y")])
         self.wait_count(svc, lambda: self.prompts(svc, UPGRADE_QUESTION), 1, "offer")
         self.wait_for(svc, lambda: any(e["ev"] == "launch" for e in svc.events()), "update tool started")
+        self.wait_count(svc, lambda: self.opens(svc), 1, "portal page")  # from another thread than the launch
         events = svc.events()
         logs = [e["text"] for e in events if e["ev"] == "log"]
         self.assertEqual(logs[logs.index(UPGRADE) + 1], SEPARATOR)
