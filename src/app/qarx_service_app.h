@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "platform/named_mutex.h"
 #include "platform/platform.h"
@@ -15,12 +17,31 @@ inline constexpr std::u16string_view kSingleInstanceMutexName =
 
 class CQarxServiceApp {
  public:
+  // The single-instance rule, before anything else of the start happens:
+  // false when another instance runs (this one must then end silently).
+  // InitInstance applies it itself when it has not been applied yet.
+  bool AdmitInstance(MutexPort& mutexes);
   // Admits the process or ends it silently, then runs the dialog. Always false.
   bool InitInstance(Platform& platform);
   // Releases the single-instance mutex; returns the exit code.
   int ExitInstance();
+  // Ends the service as the tray menu's Exit does, from any thread (a
+  // termination signal): at once while the dialog runs, else as soon as it
+  // would start.
+  void RequestExit();
 
   CQarxServiceDlg* m_pMainWnd = nullptr;
+
+ private:
+  enum class Admission { Unchecked, Admitted, Refused };
+  Admission admission_ = Admission::Unchecked;
+  std::mutex exitLock_;  // m_pMainWnd as other threads see it, and exitRequested_
+  bool exitRequested_ = false;
+  // Every dialog this process ran. Detached jobs may still call one after
+  // its modal run has ended, so none is ever destroyed: they go with the
+  // process. The list itself is never destroyed either, so that it still
+  // holds them while the process's static objects go.
+  std::vector<CQarxServiceDlg*>& dialogs_ = *new std::vector<CQarxServiceDlg*>;
 };
 
 // The one application object.

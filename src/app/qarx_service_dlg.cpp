@@ -32,7 +32,11 @@ CQarxServiceDlg::CQarxServiceDlg(Platform& platform) : platform_(platform) {}
 
 CQarxServiceDlg::~CQarxServiceDlg() = default;
 
-int CQarxServiceDlg::DoModal() { return platform_.ui->RunModal(*this); }
+int CQarxServiceDlg::DoModal() {
+  const int result = platform_.ui->RunModal(*this);
+  ended_ = true;
+  return result;
+}
 
 intptr_t CQarxServiceDlg::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   CQarxServiceDlg* mainWnd = AfxGetMainWnd();
@@ -102,6 +106,9 @@ bool CQarxServiceDlg::OnInitDialog() {
   PublishReaderEventWindow(this);
   StartReaderMonitor(platform_);
   platform_.ui->SetTimer(kTimerId, kTimerPeriodMs);
+  // Exit chosen before the run began (a signal at start-up): the front-end
+  // forgets an end requested before its run, so it is requested again.
+  if (Ended()) platform_.ui->EndModal(IDCANCEL);
   return true;
 }
 
@@ -164,6 +171,7 @@ TrayIconData CQarxServiceDlg::TrayRecord() const {
 }
 
 void CQarxServiceDlg::UpdateTrayIcon(bool remove) {
+  if (Ended()) return;
   TrayIconData data = TrayRecord();
   NamedMutex* lock = m_hTrayMutex.get();
   if (lock) lock->Wait();
@@ -188,6 +196,7 @@ void CQarxServiceDlg::UpdateTrayIcon(bool remove) {
 }
 
 void CQarxServiceDlg::ExitService() {
+  if (ended_.exchange(true)) return;
   platform_.ui->TrayDelete(TrayRecord());
   platform_.ui->EndModal(IDCANCEL);
 }
@@ -195,26 +204,33 @@ void CQarxServiceDlg::ExitService() {
 void CQarxServiceDlg::OnCancel() { ShowWindow(SW_HIDE); }
 
 void CQarxServiceDlg::AppendLog(std::u16string_view line) {
+  if (Ended()) return;
   platform_.ui->ListAddString(std::u16string(line));
 }
 
 void CQarxServiceDlg::SetStatusText(std::u16string_view text) {
+  if (Ended()) return;
   std::lock_guard lock(statusLock_);
   if (statusShown_ && *statusShown_ == text) return;
   statusShown_ = std::u16string(text);
   platform_.ui->SetStatusText(*statusShown_);
 }
 
-void CQarxServiceDlg::SetProgressPos(int pos) { platform_.ui->SetProgressPos(pos); }
+void CQarxServiceDlg::SetProgressPos(int pos) {
+  if (!Ended()) platform_.ui->SetProgressPos(pos);
+}
 
-void CQarxServiceDlg::ShowWindow(int showCode) { platform_.ui->ShowWindow(showCode); }
+void CQarxServiceDlg::ShowWindow(int showCode) {
+  if (!Ended()) platform_.ui->ShowWindow(showCode);
+}
 
 bool CQarxServiceDlg::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return platform_.ui->PostMessage(message, wParam, lParam);
+  return !Ended() && platform_.ui->PostMessage(message, wParam, lParam);
 }
 
 int CQarxServiceDlg::MessageBox(BoxOwner owner, std::u16string_view text, std::u16string_view caption,
                                 uint32_t style) {
+  if (Ended()) return (style & 0xF) == MB_YESNO ? IDNO : IDOK;
   return platform_.ui->MessageBox(owner, std::u16string(text), std::u16string(caption), style);
 }
 

@@ -39,6 +39,9 @@ class CQarxServiceDlg : public MessageTarget {
   intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
   // ---- operations other subsystems use (any thread) ----
+  // Once Exit was chosen or the modal run has ended, the dialog has no
+  // window any more: these then do nothing (a question answers No, a post
+  // fails), so jobs that still run leave no trace.
   void UpdateTrayIcon(bool remove);
   void ExitService();
   void AppendLog(std::u16string_view line);  // LB_ADDSTRING to ActivityLog
@@ -91,6 +94,10 @@ class CQarxServiceDlg : public MessageTarget {
  private:
   void OnCommand(uint32_t id);
   TrayIconData TrayRecord() const;
+  bool Ended() const { return ended_; }
+
+  // Set by ExitService and when the modal run returns; never cleared.
+  std::atomic<bool> ended_{false};
 
   Platform& platform_;
   // Guards m_packages: configuration readers, firmware checks and download

@@ -39,21 +39,24 @@ constexpr std::u16string_view kModelUnreadableText =
 // several terminals are checked at once (they share the kind-4 settings).
 std::mutex g_firmwareStepsLock;
 
-// The 64-byte tag value buffer, cleared before each lookup. The lookup may
-// fill 63 bytes at most, so the value read as text always ends inside it.
+// The 64-byte tag value buffer, cleared before each lookup. A value fills
+// it whole; a value read as text fills 63 bytes at most, so that the text
+// always ends inside it.
 class TagValue {
  public:
   static constexpr int kSize = 64;
-  bool Find(int tag, const uint8_t* data, int dataLength) {
-    std::fill(std::begin(bytes_), std::end(bytes_), uint8_t{0});
-    length_ = 0;
-    return FindTlvTag(tag, data, dataLength, length_, bytes_, kSize - 1) == 0;
-  }
+  bool Find(int tag, const uint8_t* data, int dataLength) { return Lookup(tag, data, dataLength, kSize); }
+  bool FindText(int tag, const uint8_t* data, int dataLength) { return Lookup(tag, data, dataLength, kSize - 1); }
   const uint8_t* bytes() const { return bytes_; }
   int length() const { return length_; }
   const char* text() const { return reinterpret_cast<const char*>(bytes_); }
 
  private:
+  bool Lookup(int tag, const uint8_t* data, int dataLength, int capacity) {
+    std::fill(std::begin(bytes_), std::end(bytes_), uint8_t{0});
+    length_ = 0;
+    return FindTlvTag(tag, data, dataLength, length_, bytes_, capacity) == 0;
+  }
   uint8_t bytes_[kSize] = {};
   int length_ = 0;
 };
@@ -123,7 +126,7 @@ int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const ui
   if (FirmwareOfferUnderWay()) dialog.SetPackage(kPackageFirmware, offered);
 
   TagValue version;
-  if (!version.Find(kTagVersion, tlv, tlvLength)) return -1;
+  if (!version.FindText(kTagVersion, tlv, tlvLength)) return -1;
   if (CompareFirmwareVersion(config.VersionMajor, config.VersionBuild, config.VersionRevision, config.VersionMinor,
                              version.text()) == 0) {
     dialog.AppendLog(kNoUpgradeLine);

@@ -7,6 +7,7 @@
 
 #include "app/qarx_service_app.h"
 #include "common/qarx_types.h"
+#include "main/exit_signals.h"
 #include "main/front_end.h"
 #include "platform/os.h"
 #include "ui/console/console_commands.h"
@@ -29,6 +30,13 @@ void WarnLine(std::string_view line) {
 int main(int argc, char** argv) {
   const auto start = qarx::events::EventSink::Clock::now();
   qarx::os::PrepareProcess();
+  // First, while this is the only thread: every later one inherits the mask.
+  qarx::service::WatchExitSignals([] { qarx::theApp.RequestExit(); });
+
+  const std::unique_ptr<qarx::os::OsPlatform> os = qarx::os::MakePlatform();
+  qarx::Platform platform = os->Bundle(nullptr);
+  // A second start ends here, before any front-end exists.
+  if (!qarx::theApp.AdmitInstance(*platform.mutexes)) std::_Exit(qarx::theApp.ExitInstance());
 
 #ifdef QARX_HAVE_QT
   constexpr bool kQtBuilt = true;
@@ -61,8 +69,6 @@ int main(int argc, char** argv) {
     };
   }
 
-  const std::unique_ptr<qarx::os::OsPlatform> os = qarx::os::MakePlatform();
-  qarx::Platform platform = os->Bundle(nullptr);
   const auto settings = qarx::events::SettingsFromEnvironment(WarnLine);
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();

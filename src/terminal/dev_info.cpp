@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "terminal/pcsc_recovery.h"
 
@@ -14,13 +15,17 @@ bool ContextAbsent(ScardContext context) { return context == kReleasedContext ||
 bool ValidIndex(int index) { return index >= 0 && index < kDevInfoCount; }
 
 // The table lock: each call opens its own handle to the named mutex, waits
-// for it, and releases and closes it at the end. Without a handle (the
-// system refused one) the call goes on unguarded, as a wait on no handle does.
+// for it, and releases and closes it at the end. The table's own lock is
+// taken as well, so that the threads of this process take turns even when
+// the system refuses the named mutex. The handle is opened before the
+// in-process lock is taken, so no thread holds one lock while it waits for
+// a handle.
 class TableLock {
  public:
-  explicit TableLock(MutexPort& mutexes) {
+  TableLock(MutexPort& mutexes, std::mutex& inProcess) {
     bool alreadyExisted = false;
     handle_ = mutexes.Create(std::u16string(kDevInfoMutexName), false, alreadyExisted);
+    inProcess_ = std::unique_lock(inProcess);
     if (handle_) handle_->Wait();
   }
   ~TableLock() {
@@ -31,6 +36,7 @@ class TableLock {
 
  private:
   std::unique_ptr<NamedMutex> handle_;
+  std::unique_lock<std::mutex> inProcess_;
 };
 
 }  // namespace
@@ -41,7 +47,7 @@ int32_t DevInfoTable::Open(Platform& platform, const std::u16string& readerName,
   // Cutting the name would open one reader and record another.
   if (readerName.size() >= kDevNameCapacity) return kDevNameTooLong;
 
-  TableLock lock(*platform.mutexes);
+  TableLock lock(*platform.mutexes, lock_);
   auto free = std::find_if(std::begin(entries_), std::end(entries_),
                            [](const DEV_INFO& e) { return e.inUse == 0; });
   if (free == std::end(entries_)) return kDevNoFreeEntry;
@@ -102,7 +108,7 @@ int32_t DevInfoTable::Transmit(Platform& platform, int index, const uint8_t* com
 }
 
 int32_t DevInfoTable::Close(Platform& platform, int index) {
-  TableLock lock(*platform.mutexes);
+  TableLock lock(*platform.mutexes, lock_);
   if (ValidIndex(index) && entries_[index].cardHandle != kClosedCardHandle) {
     DEV_INFO& entry = entries_[index];
     platform.pcsc->Disconnect(entry.cardHandle, SCARD_LEAVE_CARD);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,9 @@ class DevInfoTable {
   int32_t referenceCount() const { return referenceCount_; }
 
  private:
+  // Open and Close hold it besides the named mutex "the Mutex of DEV_INFO
+  // struct!", which the system may refuse.
+  std::mutex lock_;
   DEV_INFO entries_[kDevInfoCount];
   // Read by Transmit without the table lock; written only under it.
   std::atomic<ScardContext> context_{0};

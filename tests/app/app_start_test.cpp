@@ -43,6 +43,37 @@ TEST(AppStart, TheFirstInstanceHoldsTheMutexUntilItExits) {
   theApp.ExitInstance();
 }
 
+TEST(AppStart, TheMutexIsLookedAtBeforeAnythingElseOfTheStart) {
+  QuietPlatform fake;
+  bool existed = false;
+  auto running = fake.mutexes.Create(kInstanceName, true, existed);
+  EXPECT_FALSE(theApp.AdmitInstance(fake.mutexes));
+  // What the start then does with a refused admission: nothing at all.
+  EXPECT_FALSE(theApp.InitInstance(fake.platform));
+  EXPECT_EQ(fake.mutexes.createCount(kInstanceName), 2);  // not asked again
+  EXPECT_TRUE(fake.ui.calls().empty());
+  EXPECT_EQ(theApp.ExitInstance(), 0);
+  running.reset();
+
+  EXPECT_TRUE(theApp.AdmitInstance(fake.mutexes));
+  EXPECT_FALSE(theApp.InitInstance(fake.platform));
+  EXPECT_EQ(fake.mutexes.createCount(kInstanceName), 3);
+  EXPECT_FALSE(fake.ui.calls().empty());
+  theApp.ExitInstance();
+}
+
+TEST(AppStart, AnExitRequestedBeforeTheDialogEndsTheStartWithoutIt) {
+  QuietPlatform fake;
+  theApp.RequestExit();
+  EXPECT_FALSE(theApp.InitInstance(fake.platform));
+  EXPECT_TRUE(fake.ui.calls().empty());
+  EXPECT_EQ(theApp.ExitInstance(), 0);
+  // The request was spent on that start.
+  theApp.InitInstance(fake.platform);
+  EXPECT_FALSE(fake.ui.calls().empty());
+  theApp.ExitInstance();
+}
+
 TEST(AppStart, AMutexThatCannotBeCreatedDoesNotStopTheStart) {
   QuietPlatform fake;
   fake.mutexes.failCreate = true;

@@ -2,6 +2,8 @@
 // recording UI port.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/qarx_service_app.h"
 #include "app/qarx_service_dlg.h"
 #include "support/fake_platform.h"
@@ -150,6 +152,36 @@ TEST_F(DialogMessagesTest, ExitServiceDeletesTheIconEvenWhenNoneIsShown) {
   fake.ui.ClearCalls();
   dlg.ExitService();
   EXPECT_EQ(fake.ui.calls(), (Calls{"tray delete 128", "end 2"}));
+}
+
+TEST_F(DialogMessagesTest, AfterExitJobsCallingTheDialogHaveNoEffect) {
+  dlg.UpdateTrayIcon(false);
+  dlg.ExitService();
+  fake.ui.ClearCalls();
+  dlg.AppendLog(u"late");
+  dlg.SetStatusText(u"late");
+  dlg.SetProgressPos(50);
+  dlg.ShowWindow(SW_SHOWNORMAL);
+  dlg.UpdateTrayIcon(true);
+  dlg.UpdateTrayIcon(false);
+  EXPECT_FALSE(dlg.PostMessage(WM_DOWNLOAD_REQUEST, 0, kPackageFirmware));
+  EXPECT_EQ(dlg.MessageBox(BoxOwner::Desktop, u"?", u"c", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(dlg.MessageBox(BoxOwner::None, u"!", u"c", MB_OK), IDOK);
+  dlg.ExitService();
+  EXPECT_EQ(fake.ui.calls(), Calls{});
+  EXPECT_EQ(dlg.m_nTrayRefCount, 1);
+}
+
+TEST(DialogExit, ExitBeforeTheRunStartsEndsTheRunOnceInitialised) {
+  FakePlatform fake;
+  fake.threads.deferred = true;
+  CQarxServiceDlg dlg{fake.platform};
+  dlg.ExitService();  // a signal while the process starts
+  dlg.DoModal();
+  const Calls calls = fake.ui.calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), "end 2");
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "timer 1 5000"), calls.end());  // initialised first
 }
 
 }  // namespace

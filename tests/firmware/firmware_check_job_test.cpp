@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
 #include "app/qarx_service_app.h"
+#include "common/text.h"
 #include "app/qarx_service_dlg.h"
 #include "firmware/firmware_update_handle.h"
+#include "support/arrival_window.h"
 #include "support/fake_files.h"
 #include "support/fake_launcher.h"
 #include "support/fake_pcsc.h"
@@ -227,16 +228,20 @@ TEST_F(FirmwareCheckJobTest, RunningUpdateToolMeansNothingAtAll) {
   EXPECT_TRUE(pcsc.calls().empty());
 }
 
-// Mutexes whose update-tool probe stays open a while, as a slow system may
-// keep it: long enough for a second check to probe meanwhile.
+// Mutexes whose first update-tool probe stays open until a second check
+// probes too, or until it could have.
 class SlowProbeMutexes : public MutexPort {
  public:
   explicit SlowProbeMutexes(MutexPort& inner) : inner_(inner) {}
   std::unique_ptr<NamedMutex> Create(const std::u16string& name, bool initialOwner, bool& alreadyExisted) override {
     auto handle = inner_.Create(name, initialOwner, alreadyExisted);
-    if (name == kToolMutex) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (name == kToolMutex) {
+      window.Enter();
+      window.Leave();
+    }
     return handle;
   }
+  testing::ArrivalWindow window;
 
  private:
   MutexPort& inner_;
@@ -265,7 +270,8 @@ TEST_F(FirmwareCheckJobTest, ModelNameCutByAZeroOrTooShortStopsTheProgram) {
     SCOPED_TRACE(tag1);
     const size_t before = fake.ui.boxes().size();
     Terminal(u"VLT A", Answer(tag1, kTag6, "1.0.0.1"));
-    Check(slotA);
+    CQarxServiceDlg running{fake.platform};  // each row ends a program of its own
+    FirmwareCheckJob(FirmwareCheckRequest{&running, &slotA});
     ASSERT_EQ(fake.ui.boxes().size(), before + 1);
     const auto box = fake.ui.boxes().back();
     EXPECT_EQ(box.owner, BoxOwner::None);
@@ -289,20 +295,25 @@ TEST_F(FirmwareCheckJobTest, ShortTagOneLeavesAZeroBeforeTagSix) {
   EXPECT_EQ(Log(), (std::vector<std::u16string>{kNoUpgrade, kSeparator, kNoUpgrade, kSeparator}));
 }
 
-TEST_F(FirmwareCheckJobTest, OverlongTagValuesStayInsideTheBuffers) {
-  // Tag values are cut to 63 bytes: the model is "ABC" and 63 'D's.
-  Config("[ABC" + std::string(63, 'D') + "]\nURL=http://update.test/long.exe\nVersionMajor=1\nVersionBuild=0\n"
-         "VersionRevision=0\nVersionMinor=2\n");
-  std::string long6;
+TEST_F(FirmwareCheckJobTest, TagSixFillsItsBufferWholeAndLongerValuesStayInsideTheBuffers) {
+  // Tag 6 is copied whole up to the 64 bytes of its buffer; tag 2, read as
+  // text, keeps its last byte for the terminator (a text of 63 '1's is malformed).
   std::string long2;
-  for (int i = 0; i < 100; ++i) {
-    long6 += "44";  // 'D'
-    long2 += "31";  // '1': a version text of 63 bytes is malformed
+  for (int i = 0; i < 100; ++i) long2 += "31";
+  for (const size_t length : {size_t{63}, size_t{64}, size_t{100}}) {
+    SCOPED_TRACE(length);
+    const std::string model = "ABC" + std::string(std::min<size_t>(length, 64), 'D');
+    Config("[" + model + "]\nURL=http://update.test/" + std::to_string(length) + ".exe\nVersionMajor=1\n"
+           "VersionBuild=0\nVersionRevision=0\nVersionMinor=2\n");
+    std::string tag6;
+    for (size_t i = 0; i < length; ++i) tag6 += "44";  // 'D'
+    Terminal(u"VLT A", Tlv(1, kTag1) + Tlv(6, tag6) + Tlv(2, long2) + "9000");
+    const size_t boxes = fake.ui.boxes().size();
+    EXPECT_EQ(Check(slotA), 0);
+    EXPECT_EQ(dialog.GetPackage(4).URL, u"http://update.test/" + FromUtf8(std::to_string(length)) + u".exe");
+    EXPECT_EQ(fake.ui.boxes().size(), boxes + 1);  // offered
+    ReleaseFirmwareUpdateHandle();
   }
-  Terminal(u"VLT A", Tlv(1, kTag1) + Tlv(6, long6) + Tlv(2, long2) + "9000");
-  EXPECT_EQ(Check(slotA), 0);
-  EXPECT_EQ(dialog.GetPackage(4).URL, u"http://update.test/long.exe");
-  EXPECT_EQ(fake.ui.boxes().size(), 1u);  // offered
 }
 
 TEST_F(FirmwareCheckJobTest, SecondTerminalWhileTheFirstQuestionIsOpenOnlyOpensThePortal) {

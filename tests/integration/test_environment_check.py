@@ -95,12 +95,15 @@ class EnvironmentCheckTest(unittest.TestCase):
     def assert_installed(self, svc, kind):
         """The package was fetched, stored under its local name and started."""
         local = os.path.join(self.temp_folder, LOCAL_NAMES[kind])
-        self.wait_for(lambda: os.path.exists(os.path.join(self.temp_folder, "installed-%d" % kind)),
+
+        def launches():
+            return [e for e in svc.events() if e["ev"] == "launch" and e["path"] == local]
+        # The installer may run before the service has recorded its start.
+        self.wait_for(lambda: os.path.exists(os.path.join(self.temp_folder, "installed-%d" % kind)) and launches(),
                       "installer %d run" % kind, svc)
         with open(local, "rb") as f:
             self.assertEqual(f.read(), installer(kind))
-        launches = [e for e in svc.events() if e["ev"] == "launch" and e["path"] == local]
-        self.assertEqual([e["started"] for e in launches], [True])
+        self.assertEqual([e["started"] for e in launches()], [True])
 
 
 class CurrentWindows7(EnvironmentCheckTest):

@@ -54,6 +54,16 @@ class SingleInstance(unittest.TestCase):
         with self.started() as again:
             self.assertEqual(again.stop(), 0)
 
+    def test_second_start_with_an_unusable_display_ends_silently(self):
+        """The single-instance mutex is looked at before any front-end is built."""
+        with self.started() as first:
+            env = {"DISPLAY": ":4242", "WAYLAND_DISPLAY": "", "QT_QPA_PLATFORM": "no-such-plugin"}
+            with Service(runtime_dir=self.runtime, answer="no", ui="qt", env=env) as second:
+                self.assertEqual(second.wait_exit(), 0)
+                self.assertEqual((second.stdout_lines(), second.stderr_lines()), ([], []))
+                self.assertFalse(os.path.exists(second.events_path))
+            self.assertEqual(first.stop(), 0)
+
     def test_a_new_start_runs_after_the_first_was_killed(self):
         with self.started() as first:
             first.kill(signal.SIGKILL)
@@ -131,7 +141,19 @@ class Console(unittest.TestCase):
             svc.close_stdin()
             # Only a signal can end it now; it must still be alive for that.
             self.assertIsNone(svc.process.poll())
-            self.assertEqual(svc.kill(signal.SIGTERM), -signal.SIGTERM)
+            self.assertEqual(svc.kill(signal.SIGTERM), 0)
+
+
+class Signals(unittest.TestCase):
+    def test_sigterm_and_sigint_end_it_as_the_menu_exit_does(self):
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sig.name), Service(answer="no") as svc:
+                svc.wait_event("window", show=0)  # running (its initialisation may still go on)
+                self.assertEqual(svc.kill(sig), 0)
+                evs = [(e["ev"], e.get("op")) for e in dialog_events(svc)]
+                self.assertIn(("tray", "delete"), evs)
+                self.assertEqual(evs[-1], ("exit", None))
+                self.assertEqual(svc.stderr_lines(), [])
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@ unplugging, several terminals and a restarted pcscd."""
 
 import os
 import shutil
+import signal
 import tempfile
 import threading
 import time
@@ -98,12 +99,6 @@ class Responder:
                         break
                     self.svc.send(answer)
                     self._answered += 1
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 class TerminalTest(unittest.TestCase):
@@ -285,22 +280,21 @@ class NoService(TerminalTest):
 
 
 class Recovery(TerminalTest):
-    def test_service_recovers_after_pcscd_dies_without_busy_waiting(self):
+    def test_service_recovers_after_pcscd_dies(self):
+        # Its CPU use meanwhile is measured by tests/benchmarks/pcscd_outage_cpu.py;
+        # the pacing of its retries is a unit test's business.
         bed = self.bed(plugged=["t1"]).start()
         bed.put_card("t1", CURRENT)
         svc, _ = self.service(bed)
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check before the crash")
         self.wait_environment_check(svc)
 
-        pid = svc.process.pid
-        before = cpu_seconds(pid)
         bed.kill()
-        outage = 5.0
-        time.sleep(outage)
-        during = cpu_seconds(pid) - before
         bed.start()
-        self.settle(3)  # the service finds pcscd again (retries are at most 2 s apart)
-
+        # The watcher of t1 must have its new context before t1 is replugged
+        # below, or it would miss the replug; nothing shows when it has, and
+        # its retries are at most 2 s apart.
+        self.settle(3)
         bed.put_card("t2", OUTDATED, wait=False)
         bed.plug("t2")
         self.wait_count(svc, lambda: self.logs(svc, UPGRADE), 1, "check of a terminal plugged after the restart")
@@ -308,15 +302,6 @@ class Recovery(TerminalTest):
         bed.unplug("t1")
         bed.plug("t1")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), checks + 1, "replugged terminal checked again")
-
-        before = cpu_seconds(pid)
-        quiet = 3.0
-        time.sleep(quiet)
-        after = cpu_seconds(pid) - before
-        print("\nCPU of the service: %.3f s during %.0f s without pcscd, %.3f s in %.0f s of quiet afterwards"
-              % (during, outage, after, quiet))
-        self.assertLess(during, 0.5, "busy waiting while pcscd is away")
-        self.assertLess(after, 0.5, "busy waiting after pcscd came back")
 
 
 class Offer(TerminalTest):
@@ -326,6 +311,7 @@ class Offer(TerminalTest):
         svc, _ = self.service(bed, rules=[(UPGRADE_QUESTION, "y"), (INSTALL_QUESTION, "y")])
         self.wait_count(svc, lambda: self.prompts(svc, UPGRADE_QUESTION), 1, "offer")
         self.wait_for(svc, lambda: any(e["ev"] == "launch" for e in svc.events()), "update tool started")
+        self.wait_count(svc, lambda: self.opens(svc), 1, "portal page")  # from another thread than the launch
         events = svc.events()
         logs = [e["text"] for e in events if e["ev"] == "log"]
         self.assertEqual(logs[logs.index(UPGRADE) + 1], SEPARATOR)
@@ -370,6 +356,24 @@ class Offer(TerminalTest):
         bed.plug("t2")
         self.wait_count(svc, lambda: self.prompts(svc, UPGRADE_QUESTION), 2, "offer after the No")
         self.wait_count(svc, lambda: self.logs(svc, UPGRADE), 2, "comparison line after the No")
+
+
+class ExitDuringOffer(TerminalTest):
+    def test_a_signal_while_the_firmware_question_is_open_ends_the_service_cleanly(self):
+        """A desktop session ends the service with SIGTERM, a terminal with
+        Ctrl-C; the check waiting in its question must not take it down."""
+        bed = self.bed(plugged=["t1"]).start()
+        bed.put_card("t1", OUTDATED)
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sig.name):
+                svc, responder = self.service(bed, rules=[(UPGRADE_QUESTION, HOLD)])
+                self.wait_for(svc, responder.held, "offer open")
+                responder.stop()
+                self.assertEqual(svc.kill(sig), 0, svc.stderr_lines())
+                events = svc.events()
+                self.assertIn(("tray", "delete"), [(e["ev"], e.get("op")) for e in events])
+                self.assertIn("exit", [e["ev"] for e in events])
+                self.assertEqual([e for e in events if e["ev"] in ("launch", "status")], [])
 
 
 if __name__ == "__main__":

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -139,17 +138,15 @@ TEST_F(HttpCurl, ResetMidBodyFailsARead) {
 
 TEST_F(HttpCurl, StalledTransfersAreAbandoned) {
   setenv("QARX_HTTP_LOW_SPEED_TIME", "2", 1);
-  UpdateServerProcess server({R"(/silent={"stall":30})", R"(/halfway={"size":10000,"stall_after":[3000,30]})"});
+  // The server would stall for an hour: only giving up ends these calls.
+  UpdateServerProcess server({R"(/silent={"stall":3600})", R"(/halfway={"size":10000,"stall_after":[3000,3600]})"});
   ASSERT_FALSE(server.url().empty());
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Open(server.url() + "/silent"), nullptr);
   auto request = Open(server.url() + "/halfway");
   ASSERT_NE(request, nullptr);
   std::string body;
   EXPECT_EQ(Drain(*request, body).back(), -1);
   EXPECT_EQ(body, Pattern(2048));
-  // Well before the server's own 30 s.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
 }
 
 TEST_F(HttpCurl, HttpsTrustsTheExtraBundleAndNeverRedirectsToPlainHttp) {

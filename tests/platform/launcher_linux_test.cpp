@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,9 +31,9 @@ class LauncherLinux : public ::testing::Test {
     fs::create_directories(dir_ / "bin");
     const char* path = std::getenv("PATH");
     savedPath_ = path ? path : "";
-    // Only the test's own folder: whether wine or xdg-open is installed on
-    // this machine must not matter. Test programs set their own PATH.
-    setenv("PATH", (dir_ / "bin").string().c_str(), 1);
+    // A PATH of the test's own: what the machine has installed (wine,
+    // xdg-open) must not decide the outcome.
+    setenv("PATH", (dir_ / "bin").c_str(), 1);
   }
   void TearDown() override {
     setenv("PATH", savedPath_.c_str(), 1);
@@ -40,10 +43,15 @@ class LauncherLinux : public ::testing::Test {
     std::ofstream(path) << text;
     chmod(path.c_str(), executable ? 0755 : 0644);
   }
-  // Waits for the started program to leave its mark.
+  // A shell script that writes what `echo` makes of words into mark, whole:
+  // written beside it and renamed into place.
+  static std::string Marking(const fs::path& mark, const std::string& words) {
+    return "#!/bin/sh\nPATH=/usr/bin:/bin\necho " + words + " > '" + mark.string() + ".part' && mv '" +
+           mark.string() + ".part' '" + mark.string() + "'\n";
+  }
+  // Waits for the started program's mark (10 s at most) and reads it.
   std::string Await(const fs::path& path) {
-    for (int i = 0; i < 250 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 500 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return ReadFile(path.string());
   }
   fs::path dir_;
@@ -55,11 +63,20 @@ TEST_F(LauncherLinux, StartsTheExactPathDetached) {
   const fs::path program = dir_ / "Setup Tool.exe";  // a space, and no execute bit yet
   const fs::path mark = dir_ / "mark";
   Write(program,
-        "#!/bin/sh\n"
-        "PATH=/usr/bin:/bin\n"
-        "echo \"$0|$#|$(readlink /proc/$$/fd/1)|$(cut -d' ' -f6 /proc/$$/stat)|\" > '" + mark.string() + "'\n",
+        Marking(mark, "\"$0|$#|$(readlink /proc/$$/fd/1)|$(cut -d' ' -f6 /proc/$$/stat)|"
+                      "$(sed -n 's/^SigBlk:\\t//p;s/^SigIgn:\\t//p' /proc/$$/status | tr '\\n' '|')\""),
         false);
+  // What the service blocks and ignores for itself is not the program's business.
+  sigset_t blocked;
+  sigset_t previous;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+  const auto pipeAction = std::signal(SIGPIPE, SIG_IGN);
   EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
+  std::signal(SIGPIPE, pipeAction);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
   const std::string seen = Await(mark);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.substr(0, seen.find('|')), program.string());
@@ -67,6 +84,8 @@ TEST_F(LauncherLinux, StartsTheExactPathDetached) {
   // A session of its own, not the caller's.
   const std::string tail = seen.substr(seen.find("/dev/null|") + 10);
   EXPECT_NE(tail.substr(0, tail.find('|')), std::to_string(getsid(0)));
+  // No signal blocked, none ignored.
+  EXPECT_NE(seen.find("|0000000000000000|0000000000000000|"), std::string::npos) << seen;
   EXPECT_TRUE(fs::status(program).permissions() != fs::perms::none &&
               (fs::status(program).permissions() & fs::perms::owner_exec) != fs::perms::none);
 }
@@ -78,12 +97,10 @@ TEST_F(LauncherLinux, MissingProgramIsNotStarted) {
 TEST_F(LauncherLinux, WindowsProgramGoesThroughWine) {
   const fs::path program = dir_ / "VLT_Terminal_Control.exe";
   Write(program, std::string("MZ\x90\x00\x03\x00\x00\x00", 8), false);
-  // Only the test's folder on PATH: a wine the machine has installed is not ours to find.
-  setenv("PATH", (dir_ / "bin").c_str(), 1);
-  EXPECT_LT(launcher_->Execute(FromUtf8(program.string()), 5), 32u);  // no wine yet
+  EXPECT_LT(launcher_->Execute(FromUtf8(program.string()), 5), 32u);  // no wine on this PATH
 
   const fs::path mark = dir_ / "wine-args";
-  Write(dir_ / "bin" / "wine", "#!/bin/sh\necho \"$#:$1\" > '" + mark.string() + "'\n", true);
+  Write(dir_ / "bin" / "wine", Marking(mark, "\"$#:$1\""), true);
   EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
   EXPECT_EQ(Await(mark), "1:" + program.string() + "\n");
 }
@@ -93,15 +110,21 @@ TEST_F(LauncherLinux, WindowsProgramGoesThroughWine) {
 TEST_F(LauncherLinux, BusyProgramFileStartsOnceReleased) {
   const fs::path program = dir_ / "VLT_Terminal_Server.exe";
   const fs::path mark = dir_ / "busy-mark";
-  Write(program, "#!/bin/sh\necho started > '" + mark.string() + "'\n", true);
+  Write(program, Marking(mark, "started"), true);
+  int opened[2];
+  ASSERT_EQ(pipe(opened), 0);
   const pid_t holder = fork();
   if (holder == 0) {
     const int fd = open(program.c_str(), O_WRONLY | O_APPEND);
-    usleep(300'000);
+    (void)!write(opened[1], "x", 1);
+    usleep(300'000);  // the launch meets a busy file meanwhile, and retries
     close(fd);
     _exit(0);
   }
-  usleep(50'000);  // the holder has the file open by now
+  close(opened[1]);
+  char byte = 0;
+  ASSERT_EQ(read(opened[0], &byte, 1), 1);  // the holder has the file open now
+  close(opened[0]);
   EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
   EXPECT_EQ(Await(mark), "started\n");
   waitpid(holder, nullptr, 0);
@@ -110,7 +133,7 @@ TEST_F(LauncherLinux, BusyProgramFileStartsOnceReleased) {
 TEST_F(LauncherLinux, OpenUrlUsesXdgOpen) {
   EXPECT_FALSE(launcher_->OpenUrl(u"http://portal.test/", 1));
   const fs::path mark = dir_ / "opened";
-  Write(dir_ / "bin" / "xdg-open", "#!/bin/sh\necho \"$1\" > '" + mark.string() + "'\n", true);
+  Write(dir_ / "bin" / "xdg-open", Marking(mark, "\"$1\""), true);
   EXPECT_TRUE(launcher_->OpenUrl(u"http://portal.test/a b", 1));
   EXPECT_EQ(Await(mark), "http://portal.test/a b\n");
 }

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <latch>
 #include <string>
 #include <thread>
 
@@ -213,17 +214,20 @@ TEST_F(NamedMutexTest, WaitBlocksOtherThreadsUntilReleased) {
   std::atomic<int> step{0};
   std::atomic<int> releasedAt{0};
   std::atomic<int> acquiredAt{0};
+  std::latch waiting(3);  // both waiters are at their Wait before the release
   std::thread waiterOnSameHandle([&] {
+    waiting.count_down();
     mutex->Wait();
     acquiredAt = ++step;
     mutex->Release();
   });
   std::thread waiterOnOtherHandle([&] {
+    waiting.count_down();
     other->Wait();
     ++step;
     other->Release();
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  waiting.arrive_and_wait();
   releasedAt = ++step;
   mutex->Release();
   waiterOnSameHandle.join();

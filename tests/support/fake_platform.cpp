@@ -1,14 +1,22 @@
 #include "support/fake_platform.h"
 
+#include <chrono>
+
 namespace qarx::testing {
 
 bool FakeThreads::StartDetached(std::function<void()> body) {
   if (failStarts) return false;
-  ++started_;
   if (deferred) {
     std::lock_guard lock(mu_);
     pending_.push_back(std::move(body));
+    ++started_;  // counted once it can be run
+    cv_.notify_all();
     return true;
+  }
+  {
+    std::lock_guard lock(mu_);
+    ++started_;
+    cv_.notify_all();
   }
   if (real) {
     {
@@ -47,6 +55,11 @@ void FakeThreads::Sleep(uint32_t milliseconds) {
 std::vector<uint32_t> FakeThreads::sleeps() const {
   std::lock_guard lock(mu_);
   return sleeps_;
+}
+
+bool FakeThreads::AwaitStarted(int n) {
+  std::unique_lock lock(mu_);
+  return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return started_ >= n; });
 }
 
 void FakeThreads::WaitIdle() {

@@ -30,6 +30,9 @@ class FakeThreads : public ThreadPort {
   bool deferred = false;
   void RunPending();
   int started() const { return started_; }
+  // Waits until n bodies in all have been started (run, queued or spawned);
+  // false when that did not happen within 10 s (a guard against hangs).
+  bool AwaitStarted(int n);
   std::vector<uint32_t> sleeps() const;
   // Waits until every real thread started here has finished.
   void WaitIdle();

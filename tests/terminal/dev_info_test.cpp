@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include "support/arrival_window.h"
 #include "support/fake_pcsc.h"
 #include "support/fake_platform.h"
 
@@ -208,6 +215,59 @@ TEST_F(DevInfoTest, OpenAndCloseHoldTheNamedTableLockWithTheirOwnHandle) {
   table.Close(fake.platform, index);
   EXPECT_EQ(fake.mutexes.createCount(lock), 2);  // one handle per open and per close, none for transmit
   EXPECT_FALSE(fake.mutexes.Exists(lock));       // each handle was closed again
+}
+
+// The resource manager seen by two checks at once: connects pass an arrival
+// window, and the first connect starts a second open meanwhile.
+class OverlapWatch : public PcscPort {
+ public:
+  explicit OverlapWatch(PcscPort& inner) : inner_(inner) {}
+  int32_t EstablishContext(uint32_t scope, ScardContext& context) override {
+    return inner_.EstablishContext(scope, context);
+  }
+  int32_t ReleaseContext(ScardContext context) override { return inner_.ReleaseContext(context); }
+  int32_t ListReaders(ScardContext context, std::u16string& readers, uint32_t& length) override {
+    return inner_.ListReaders(context, readers, length);
+  }
+  int32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, ReaderState* states, uint32_t count) override {
+    return inner_.GetStatusChange(context, timeoutMs, states, count);
+  }
+  int32_t Connect(ScardContext context, const std::u16string& reader, uint32_t shareMode, uint32_t protocols,
+                  ScardHandle& card, uint32_t& activeProtocol) override {
+    if (onFirst && !started_.exchange(true)) onFirst();
+    window.Enter();
+    const int32_t rc = inner_.Connect(context, reader, shareMode, protocols, card, activeProtocol);
+    window.Leave();
+    return rc;
+  }
+  int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length, uint8_t* answer,
+                   uint32_t& answerLength) override {
+    return inner_.Transmit(card, protocol, command, length, answer, answerLength);
+  }
+  int32_t Disconnect(ScardHandle card, uint32_t disposition) override { return inner_.Disconnect(card, disposition); }
+
+  std::function<void()> onFirst;
+  testing::ArrivalWindow window;
+
+ private:
+  PcscPort& inner_;
+  std::atomic<bool> started_{false};
+};
+
+TEST_F(DevInfoTest, WithoutItsNamedMutexTheTableIsStillOneCallAtATime) {
+  fake.mutexes.failCreate = true;  // the mutex folder refused
+  OverlapWatch watch(pcsc);
+  fake.platform.pcsc = &watch;
+  int second = -99;
+  std::thread other;
+  watch.onFirst = [&] { other = std::thread([&] { second = Open(u"VLT B"); }); };
+  const int first = Open(u"VLT A");
+  other.join();
+
+  EXPECT_FALSE(watch.window.overlapped());
+  EXPECT_EQ(std::set<int>({first, second}), std::set<int>({0, 1}));
+  EXPECT_EQ(table.referenceCount(), 2);
+  EXPECT_EQ(pcsc.count("establish"), 1);
 }
 
 }  // namespace

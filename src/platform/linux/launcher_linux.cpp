@@ -3,6 +3,7 @@
 // its only argument; a file the kernel cannot execute (a Windows program)
 // goes through wine when wine is installed. URLs go to xdg-open.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,14 @@ int SpawnDetached(const std::vector<std::string>& args) {
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
+  // The program starts with every signal deliverable and SIGPIPE at its
+  // default, whatever this process blocks or ignores for itself.
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return errno;
   const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -75,6 +84,8 @@ int SpawnDetached(const std::vector<std::string>& args) {
       if (error != 0) (void)!write(report[1], &error, sizeof error);
       _exit(0);
     }
+    sigaction(SIGPIPE, &defaultAction, nullptr);
+    sigprocmask(SIG_SETMASK, &noSignals, nullptr);
     if (devNull >= 0) {
       dup2(devNull, 0);
       dup2(devNull, 1);

@@ -230,8 +230,8 @@ def main(argv=None):
     args = parser.parse_args(argv)
     tls = (args.tls_cert, args.tls_key) if args.tls_cert else None
     server = UpdateServer(root=args.root, port=args.port, tls=tls, log_path=args.log)
-    for spec in args.route:
-        path, _, plan = spec.partition("=")
+    for route in args.route:
+        path, _, plan = route.partition("=")
         plan = json.loads(plan or "{}")
         if "stall_after" in plan:
             plan["stall_after"] = tuple(plan["stall_after"])

@@ -285,11 +285,12 @@ TEST_F(ConsoleUiTest, MenuChoiceArrivesAsACommandAndOtherLinesCloseIt) {
     if (message == kStopMessage) bed.ui->EndModal(2);
   };
   bed.Start(target);
+  size_t menus = 0;
   for (const char* choice : {"打开", "1128", "browser"}) {
     // Counted before typing: the menu may be printed before a later count.
     const size_t menus = bed.out.Count("menu:");
     bed.Type("sysinfo");
-    ASSERT_TRUE(bed.out.WaitFor("menu:", menus + 1));
+    ASSERT_TRUE(bed.out.WaitFor("menu:", ++menus));  // counted before the menu could show
     bed.Type(choice);
   }
   bed.Type("打开");  // no menu open now: not a command
