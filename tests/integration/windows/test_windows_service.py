@@ -28,6 +28,8 @@ class WindowsService(unittest.TestCase):
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="qarx-wine-")
+        shutil.rmtree(os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData",
+                                   "Local", "Qarx"), ignore_errors=True)
         self.marker = os.path.join(self.dir, "started.txt")
         self.server = UpdateServer().start()
         self.server.route(CONFIG_PATH, body=configuration(self.server.url))
@@ -93,6 +95,13 @@ class WindowsService(unittest.TestCase):
             self.assertEqual([e["op"] for e in events if e["ev"] == "tray"][:1], ["add"])
             self.assertTrue([e for e in events if e["ev"] == "progress" and e["pos"] > 0])
             self.assertEqual(svc.stop(), 0)
+
+        # The activity log file in the user's local application data holds the same lines.
+        log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
+                           "Qarx", "activity.log")
+        with open(log, encoding="utf-8") as f:
+            logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
+        self.assertEqual(logged[-len(self.logs(svc)):], self.logs(svc))
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:
