@@ -59,7 +59,9 @@ class WindowsInstaller(unittest.TestCase):
         """The quiet uninstall command as Windows runs it. The uninstaller
         starts a copy of itself from the temporary folder and ends; the copy
         removes the entry last, so the entry's end is the uninstall's end."""
-        command = self.prefix.reg_values(UNINSTALL_KEY)["QuietUninstallString"]
+        entry = self.prefix.reg_values(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "no installed-programs entry; %s" % (self.prefix.run("reg", "query", UNINSTALL_KEY),))
+        command = entry["QuietUninstallString"]
         program, args = re.fullmatch(r'"([^"]+)"(.*)', command).groups()
         self.assertEqual(program, INSTALL_DIR + "\\uninstall.exe")
         code = self.wine(program, *args.split())
