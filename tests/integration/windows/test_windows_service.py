@@ -80,7 +80,12 @@ class WindowsService(unittest.TestCase):
             self.assertEqual(questions, [QUESTIONS["server"], QUESTIONS["control update"]])
 
             # Both installers arrive in the temporary folder and are started from there.
-            started = lambda: open(self.marker, encoding="utf-8").read() if os.path.exists(self.marker) else ""
+            def started():
+                if not os.path.exists(self.marker):
+                    return ""
+                with open(self.marker, encoding="utf-8") as f:
+                    return f.read()
+
             self.wait_for(lambda: started().count("\n") >= 2, "two installers started", svc)
             temp = "C:\\users\\%s\\Temp\\" % getpass.getuser()
             paths = sorted(line.split("|")[0] for line in started().splitlines())
@@ -95,13 +100,14 @@ class WindowsService(unittest.TestCase):
             self.assertEqual([e["op"] for e in events if e["ev"] == "tray"][:1], ["add"])
             self.assertTrue([e for e in events if e["ev"] == "progress" and e["pos"] > 0])
             self.assertEqual(svc.stop(), 0)
+            lines = self.logs(svc)
 
         # The activity log file in the user's local application data holds the same lines.
         log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
                            "Qarx", "activity.log")
         with open(log, encoding="utf-8") as f:
             logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
-        self.assertEqual(logged[-len(self.logs(svc)):], self.logs(svc))
+        self.assertEqual(logged, lines)
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:
