@@ -1,6 +1,7 @@
 // SIGTERM and SIGINT end the service the way the tray menu's Exit does (a
 // desktop session ends it with SIGTERM, a terminal with Ctrl-C); on Windows,
-// the console's Ctrl-C, Ctrl-Break and close events do.
+// the console's Ctrl-C, Ctrl-Break and close events do, and the named exit
+// event that the uninstaller sets.
 #pragma once
 
 #include <functional>

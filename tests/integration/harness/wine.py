@@ -6,6 +6,8 @@
     prefix.command("qarx-service.exe")                 # argv that runs a program of the build
     prefix.reg_import(text)                            # a .reg text (UTF-16 file, regedit /S)
     prefix.reg_delete(r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X")
+    prefix.reg_delete(r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X", "Value")   # one value only
+    prefix.reg_values(r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X")   # {name: text} of its values, None when absent
     prefix.app_version("qarx-service.exe", "win7")     # what that program's GetVersionExW says
     prefix.temp_folder()                               # Unix path of the programs' temporary folder
     windows_path("/tmp/x")                             # -> Z:\\tmp\\x
@@ -17,6 +19,7 @@ a pipe open for as long as the server runs.
 
 import getpass
 import os
+import re
 import subprocess
 import tempfile
 
@@ -61,8 +64,19 @@ class Prefix:
         finally:
             os.unlink(path)
 
-    def reg_delete(self, key):
-        self.run("reg", "delete", key, "/f")  # an absent key is fine
+    def reg_delete(self, key, value=None):
+        self.run("reg", "delete", key, *(("/v", value) if value is not None else ()), "/f")  # absent is fine
+
+    def reg_values(self, key):
+        code, out = self.run("reg", "query", key)
+        if code != 0:
+            return None
+        values = {}
+        for line in out.splitlines():
+            match = re.match(r"^    (.+?)    (REG_\w+)(?:    (.*))?$", line.rstrip("\r"))
+            if match:
+                values[match.group(1)] = match.group(3) or ""
+        return values
 
     def app_version(self, program, version):
         code, out = self.run("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version",

@@ -1,0 +1,137 @@
+; The Windows installer of qarx-service.exe, built on Debian by the windows
+; preset's target qarx-setup (cmake/windows_installer.cmake):
+;   makensis -DQARX_VERSION=0.1.0 -DQARX_EXE=<qarx-service.exe> -DQARX_OUTFILE=<setup.exe> qarx-service.nsi
+; Per machine: the program under Program Files, started in every user's
+; session by the HKLM Run value, an uninstaller and an entry in the
+; installed-programs list. /S installs and uninstalls silently.
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include LogicLib.nsh
+
+!define PRODUCT "Qarx Service"
+!define PUBLISHER "Qarx Service developers"
+!define EXE "qarx-service.exe"
+!define UNINSTALLER "uninstall.exe"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "QarxService"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QarxService"
+; The service's own names (src/main/exit_signals_win32.cpp, src/app/qarx_service_app.h).
+!define EXIT_EVENT "the Exit Event of the Veltrane IC Card Terminal Server!"
+!define INSTANCE_MUTEX "the Mutex of the Veltrane IC Card Terminal Server!"
+; Tenths of a second to wait for the service's end, and then for its file.
+!define STOP_WAIT 100
+
+Name "${PRODUCT}"
+OutFile "${QARX_OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${QARX_VERSION}.0"
+VIFileVersion "${QARX_VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey "FileVersion" "${QARX_VERSION}"
+VIAddVersionKey "ProductVersion" "${QARX_VERSION}"
+VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Ends the service of this session the way its tray menu's Exit does: sets
+; its exit event, then waits until its single-instance mutex is gone, and
+; then until its program file can be replaced or deleted.
+!macro QARX_STOP_SERVICE un
+Function ${un}StopService
+  System::Call 'kernel32::OpenEventW(i 0x0002, i 0, w "${EXIT_EVENT}") p.r0'
+  ${If} $0 P<> 0
+    DetailPrint "Ending the running ${PRODUCT}"
+    System::Call 'kernel32::SetEvent(p r0)'
+    System::Call 'kernel32::CloseHandle(p r0)'
+  ${EndIf}
+  StrCpy $1 0
+  ${Do}
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${INSTANCE_MUTEX}") p.r0'
+    ${If} $0 P= 0
+      ${Break}
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r0)'
+    IntOp $1 $1 + 1
+    ${If} $1 >= ${STOP_WAIT}
+      DetailPrint "${PRODUCT} did not end"
+      ${Break}
+    ${EndIf}
+    Sleep 100
+  ${Loop}
+FunctionEnd
+
+; Deletes the program file; a process that is ending still holds it for a
+; moment. What stays in use (a service of another session) goes at the next
+; restart.
+Function ${un}DeleteProgram
+  StrCpy $1 0
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\${EXE}"
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    ${If} $1 >= ${STOP_WAIT}
+      Delete /REBOOTOK "$INSTDIR\${EXE}"
+      ${Break}
+    ${EndIf}
+    Sleep 100
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro QARX_STOP_SERVICE ""
+!insertmacro QARX_STOP_SERVICE "un."
+
+Function .onInit
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+
+Section "Install"
+  ; An installed service (an update or a repair) must let go of its file.
+  Call StopService
+  Call DeleteProgram
+  SetOutPath "$INSTDIR"
+  File "/oname=${EXE}" "${QARX_EXE}"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  ; Every user's session starts it from the next sign-in on. Not started
+  ; here: it would run with the installer's administrator rights.
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${QARX_VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\${EXE}",0'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+  Call un.StopService
+  Call un.DeleteProgram
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  ; Last, so that whoever watches the list sees the entry go when all is done.
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,118 @@
+"""The Windows installer (qarx-service-setup.exe, built by makensis) in the
+build's Wine prefix: a silent install puts the program, the Run value, the
+uninstaller and its entry in place; the Run value's command line starts the
+service; a silent uninstall ends the running service and removes all of it."""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness.service import TIMEOUT, Service
+from harness.update_server import UpdateServer
+from harness.wine import WINE_RUN, Prefix, windows_path
+from test_environment_check import CONFIG_PATH, configuration
+
+INSTALL_DIR = "C:\\Program Files\\Qarx Service"
+RUN_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run"
+RUN_VALUE = "QarxService"
+UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QarxService"
+
+
+class WindowsInstaller(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix()
+        cls.setup_exe = os.path.join(os.path.dirname(cls.prefix.bin_dir), "qarx-service-setup.exe")
+        cls.install_dir = os.path.join(cls.prefix.env["WINEPREFIX"], "drive_c", "Program Files", "Qarx Service")
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="qarx-setup-", dir=self.prefix.env["TMPDIR"])
+        self.remove_installation()
+        self.server = UpdateServer().start()
+        self.server.route(CONFIG_PATH, body=configuration(self.server.url))
+
+    def tearDown(self):
+        self.remove_installation()
+        self.server.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def remove_installation(self):
+        self.prefix.reg_delete(RUN_KEY, RUN_VALUE)
+        self.prefix.reg_delete(UNINSTALL_KEY)
+        shutil.rmtree(self.install_dir, ignore_errors=True)
+
+    def wine(self, *argv):
+        """Runs a Windows program to its end; its exit status (output on a file)."""
+        env = dict(os.environ, **self.prefix.env)
+        with open(os.path.join(self.dir, "wine.log"), "ab") as out:
+            return subprocess.call([WINE_RUN, *argv], env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT, timeout=120)
+
+    def install(self):
+        self.assertEqual(self.wine(self.setup_exe, "/S"), 0)
+
+    def uninstall(self):
+        """The quiet uninstall command as Windows runs it. The uninstaller
+        starts a copy of itself from the temporary folder and ends; the copy
+        removes the entry last, so the entry's end is the uninstall's end."""
+        entry = self.prefix.reg_values(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "no installed-programs entry; %s" % (self.prefix.run("reg", "query", UNINSTALL_KEY),))
+        command = entry["QuietUninstallString"]
+        program, args = re.fullmatch(r'"([^"]+)"(.*)', command).groups()
+        self.assertEqual(program, INSTALL_DIR + "\\uninstall.exe")
+        code = self.wine(program, *args.split())
+        deadline = time.monotonic() + TIMEOUT
+        while self.prefix.reg_values(UNINSTALL_KEY) is not None:
+            self.assertLess(time.monotonic(), deadline, "the uninstall did not end within %ss" % TIMEOUT)
+            time.sleep(0.1)
+        return code
+
+    def service_from_run_value(self):
+        command = self.prefix.reg_values(RUN_KEY)[RUN_VALUE]
+        program, args = re.fullmatch(r'"([^"]+)"(.*)', command).groups()
+        env = dict(self.prefix.env, QARX_UPDATE_SERVER=self.server.url, QARX_HTTP_LOW_SPEED_TIME="5")
+        return Service(answer="no", env=env, command=[WINE_RUN, program, *args.split()], program_path=windows_path)
+
+    def assert_nothing_installed(self):
+        self.assertFalse(os.path.exists(self.install_dir))
+        self.assertNotIn(RUN_VALUE, self.prefix.reg_values(RUN_KEY) or {})
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+
+    def test_silent_install_start_from_the_run_value_and_silent_uninstall(self):
+        self.install()
+        self.assertEqual(sorted(os.listdir(self.install_dir)), ["qarx-service.exe", "uninstall.exe"])
+        program = INSTALL_DIR + "\\qarx-service.exe"
+        self.assertEqual(self.prefix.reg_values(RUN_KEY)[RUN_VALUE], '"%s"' % program)
+        entry = self.prefix.reg_values(UNINSTALL_KEY)
+        uninstaller = '"%s\\uninstall.exe"' % INSTALL_DIR
+        self.assertEqual({name: entry.get(name) for name in (
+            "DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "UninstallString", "QuietUninstallString")},
+            {"DisplayName": "Qarx Service", "DisplayVersion": "0.1.0", "Publisher": "Qarx Service developers",
+             "DisplayIcon": '"%s",0' % program, "UninstallString": uninstaller,
+             "QuietUninstallString": uninstaller + " /S"})
+
+        with self.service_from_run_value() as svc:
+            first = svc.wait_event("log")["text"]
+            self.assertTrue(first.startswith("系统信息"), first)
+            # The uninstaller ends it the way the tray menu's Exit does.
+            self.assertEqual(self.uninstall(), 0)
+            self.assertEqual(svc.wait_exit(), 0)
+        self.assert_nothing_installed()
+
+    def test_installing_over_a_running_service_replaces_it_and_uninstalling_without_one_works(self):
+        self.install()
+        with self.service_from_run_value() as svc:
+            svc.wait_event("log")
+            self.install()
+            self.assertEqual(svc.wait_exit(), 0)
+        self.assertEqual(sorted(os.listdir(self.install_dir)), ["qarx-service.exe", "uninstall.exe"])
+        self.assertEqual(self.uninstall(), 0)
+        self.assert_nothing_installed()
+
+
+if __name__ == "__main__":
+    unittest.main()
