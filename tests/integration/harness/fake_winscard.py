@@ -28,7 +28,10 @@ class FakeReaders:
         self._write("service", "running 0\n")
 
     def env(self):
-        return {"QARX_FAKE_SCARD_DIR": windows_path(self.folder), "WINEDLLOVERRIDES": "mscoree,mshtml=;winscard=n"}
+        """winebrowser.exe is off: it would inherit the program's output
+        pipes and outlive it, and no page is to open anyway."""
+        return {"QARX_FAKE_SCARD_DIR": windows_path(self.folder),
+                "WINEDLLOVERRIDES": "mscoree,mshtml=;winscard=n;winebrowser.exe=d"}
 
     def _write(self, name, text):
         temp = os.path.join(self.folder, "." + name + ".tmp")

@@ -40,17 +40,9 @@ class WindowsTerminals(unittest.TestCase):
         # A copy from an earlier run: read by checks before the first fetch.
         with open(os.path.join(temp, LOCAL_CONFIG), "w", newline="") as f:
             f.write(config(self.server.url))
-        # The portal page is recorded as an event; winebrowser finds no browser.
-        bin_dir = os.path.join(self.dir, "bin")
-        os.mkdir(bin_dir)
-        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
-            f.write("#!/bin/sh\nexit 0\n")
-        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
-        self.path = bin_dir + os.pathsep + os.environ.get("PATH", "")
-
     def service(self, rules=()):
         env = dict(self.prefix.env, **self.readers.env())
-        env.update({"QARX_UPDATE_SERVER": self.server.url, "QARX_PORTAL_URL": PORTAL, "PATH": self.path,
+        env.update({"QARX_UPDATE_SERVER": self.server.url, "QARX_PORTAL_URL": PORTAL,
                     "QARX_MARKER_FILE": windows_path(self.marker), "QARX_HTTP_LOW_SPEED_TIME": "5"})
         svc = Service(env=env, command=self.prefix.command("qarx-service.exe"), program_path=windows_path)
         self.addCleanup(svc.__exit__, None, None, None)

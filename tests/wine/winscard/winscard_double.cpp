@@ -106,7 +106,9 @@ bool Evaluate(const World& world, const SCARD_READERSTATEW& record, DWORD& event
 
 using namespace fake_scard;
 
-static LONG WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READERSTATEW records, DWORD count);
+namespace fake_scard {
+LONG WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READERSTATEW records, DWORD count);
+}
 
 extern "C" {
 
@@ -171,7 +173,10 @@ LONG WINAPI SCardGetStatusChangeW(SCARDCONTEXT handle, DWORD timeout, LPSCARD_RE
   return rv;
 }
 
-static LONG WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READERSTATEW records, DWORD count) {
+}  // extern "C"
+
+LONG fake_scard::WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READERSTATEW records,
+                                      DWORD count) {
   auto context = FindContext(handle);
   if (!context) return static_cast<LONG>(SCARD_E_INVALID_HANDLE);
   if (count > 0 && records == nullptr) return static_cast<LONG>(SCARD_E_INVALID_PARAMETER);
@@ -203,6 +208,8 @@ static LONG WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READ
     if (woke == WAIT_OBJECT_0 + 1) FindNextChangeNotification(notice.value);
   }
 }
+
+extern "C" {
 
 LONG WINAPI SCardConnectW(SCARDCONTEXT handle, LPCWSTR name, DWORD shareMode, DWORD preferred, LPSCARDHANDLE card,
                           LPDWORD active) {
