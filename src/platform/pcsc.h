@@ -65,6 +65,11 @@ class PcscPort {
   virtual int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length,
                            uint8_t* answer, uint32_t& answerLength) = 0;
   virtual int32_t Disconnect(ScardHandle card, uint32_t disposition) = 0;
+  // True when the plug-and-play pseudo-reader's event state carries the
+  // reader count in its high word and a wait returns at once while the
+  // caller's count is out of date (winscard): a change between two waits
+  // is then never missed.
+  virtual bool PnpCountsReaders() const { return false; }
 };
 
 }  // namespace qarx

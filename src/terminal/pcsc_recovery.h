@@ -10,10 +10,11 @@
 
 namespace qarx {
 
-// The monitor's wait on the plug-and-play pseudo-reader. pcsc-lite reports
-// only the changes that happen during a call, so the monitor re-lists the
-// readers after every return; this bounds how late a reader plugged in
-// between two calls is noticed.
+// The monitor's wait on the plug-and-play pseudo-reader where the resource
+// manager reports only the changes that happen during a call (pcsc-lite):
+// the monitor re-lists the readers after every return, and this bounds how
+// late a reader plugged in between two calls is noticed. Where the
+// pseudo-reader counts the readers (winscard), the wait has no time-out.
 inline constexpr uint32_t kPnpWaitMs = 1000;
 
 // Pauses between failed attempts: the first, doubled after each further

@@ -51,7 +51,8 @@ void ReaderMonitorLoop::Pass() {
     return;
   }
 
-  const int32_t waited = platform_.pcsc->GetStatusChange(context_, kPnpWaitMs, &pnp_, 1);
+  const uint32_t timeout = platform_.pcsc->PnpCountsReaders() ? INFINITE_TIMEOUT : kPnpWaitMs;
+  const int32_t waited = platform_.pcsc->GetStatusChange(context_, timeout, &pnp_, 1);
   pnp_.currentState = pnp_.eventState;
   if (IsServiceLost(waited)) {
     Recover();

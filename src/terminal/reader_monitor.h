@@ -42,7 +42,8 @@ class ReaderMonitorLoop {
   // and returns false (no monitoring for this run).
   bool Start();
   // Lists the readers and handles every name, then waits for the next change
-  // of the reader set (or kPnpWaitMs). A lost service is re-established here.
+  // of the reader set (or kPnpWaitMs where the resource manager does not
+  // count readers). A lost service is re-established here.
   void Pass();
 
  private:

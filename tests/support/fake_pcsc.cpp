@@ -121,7 +121,13 @@ int32_t FakePcsc::WaitForChange(ReaderState& state, uint32_t timeoutMs, std::uni
   bool blocked = false;
   for (;;) {
     if (serviceGeneration_ != service) return SCARD_F_COMM_ERROR;
-    if (IsPnp(state.reader)) {
+    if (IsPnp(state.reader) && countsReaders) {
+      const uint32_t readers = static_cast<uint32_t>(readers_.size());
+      if (state.currentState == SCARD_STATE_UNAWARE || (state.currentState >> 16) != readers) {
+        state.eventState = (readers << 16) | SCARD_STATE_CHANGED;
+        return SCARD_S_SUCCESS;
+      }
+    } else if (IsPnp(state.reader)) {
       if (readerSetGeneration_ != readerSet) {
         state.eventState = SCARD_STATE_CHANGED;
         return SCARD_S_SUCCESS;

@@ -38,6 +38,11 @@ class FakePcsc : public PcscPort {
   int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length,
                    uint8_t* answer, uint32_t& answerLength) override;
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override;
+  bool PnpCountsReaders() const override { return countsReaders; }
+
+  // winscard's pseudo-reader: the reader count in the high word, and a wait
+  // that returns at once while the caller's count is out of date.
+  bool countsReaders = false;
 
   // ---- the world ----
   void AddReader(const std::u16string& name);

@@ -1,6 +1,7 @@
 #include "terminal/reader_monitor.h"
 
 #include <string>
+#include <thread>
 
 #include "terminal/terminal_fixture.h"
 
@@ -156,6 +157,23 @@ TEST_F(ReaderMonitorTest, ReaderPluggedBetweenTwoWaitsIsFoundOnTheNextPass) {
   pcsc.AddReader(u"VLT Late");
   loop.Pass();
   EXPECT_EQ(Events(), (std::vector<ReaderEventRecord>{{kReaderArrived, &slots[0]}}));
+}
+
+TEST_F(ReaderMonitorTest, WhereThePseudoReaderCountsReadersTheWaitHasNoTimeOutAndMissesNoChange) {
+  pcsc.countsReaders = true;
+  StartAndPass();              // unaware: returns at once with the count 0
+  pcsc.AddReader(u"VLT A");    // plugged between two waits
+  loop.Pass();                 // listed, and the wait sees the count out of date
+  std::thread pass([this] { loop.Pass(); });
+  pcsc.AwaitWaits(1);          // now it blocks, with no time-out
+  pcsc.AddReader(u"VLT B");
+  pass.join();
+  pcsc.AddReader(u"VLT C");
+  loop.Pass();
+  EXPECT_EQ(Events(), (std::vector<ReaderEventRecord>{
+                          {kReaderArrived, &slots[0]}, {kReaderArrived, &slots[1]}, {kReaderArrived, &slots[2]}}));
+  EXPECT_EQ(pcsc.count("wait 1 \\\\?PNP?\\NOTIFICATION INF"), 4);
+  EXPECT_TRUE(fake.threads.sleeps().empty());
 }
 
 TEST_F(ReaderMonitorTest, RepeatedImmediateWaitErrorsArePaced) {

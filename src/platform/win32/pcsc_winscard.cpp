@@ -83,6 +83,8 @@ class WinScard final : public PcscPort {
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override {
     return Code(SCardDisconnect(static_cast<SCARDHANDLE>(card), disposition));
   }
+
+  bool PnpCountsReaders() const override { return true; }
 };
 
 }  // namespace
