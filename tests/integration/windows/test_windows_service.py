@@ -95,13 +95,15 @@ class WindowsService(unittest.TestCase):
             self.assertEqual([e["op"] for e in events if e["ev"] == "tray"][:1], ["add"])
             self.assertTrue([e for e in events if e["ev"] == "progress" and e["pos"] > 0])
             self.assertEqual(svc.stop(), 0)
+            shown = self.logs(svc)  # the events file goes with the service's temporary folder
 
         # The activity log file in the user's local application data holds the same lines.
         log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
                            "Qarx", "activity.log")
         with open(log, encoding="utf-8") as f:
             logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
-        self.assertEqual(logged[-len(self.logs(svc)):], self.logs(svc))
+        self.assertTrue(shown)
+        self.assertEqual(logged[-len(shown):], shown)
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:
