@@ -1,20 +1,19 @@
-// The choice of front-end: QARX_UI=console|qt; by default qt when a display
-// is present and this build has the Qt front-end, else the console.
+// The choice of front-end: QARX_UI=console|qt|win32; by default the build's
+// desktop front-end (Qt on Linux, Win32 on Windows) when a display is
+// present, else the console.
 #pragma once
 
-#include <memory>
 #include <string_view>
-
-#include "platform/ui.h"
 
 namespace qarx::service {
 
-enum class FrontEndKind { Console, Qt };
+enum class FrontEndKind { Console, Qt, Win32 };
 
-// value: QARX_UI (null when unset); hasDisplay: DISPLAY or WAYLAND_DISPLAY set.
+// value: QARX_UI (null when unset); hasDisplay: a desktop to show windows on;
+// desktop: the window-system front-end this build has (Console when none).
 // An unknown or unavailable choice falls back to the default with one line
 // through warn.
-FrontEndKind ChooseFrontEnd(const char* value, bool hasDisplay, bool qtBuilt,
+FrontEndKind ChooseFrontEnd(const char* value, bool hasDisplay, FrontEndKind desktop,
                             void (*warn)(std::string_view));
 
 }  // namespace qarx::service

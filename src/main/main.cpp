@@ -17,6 +17,9 @@
 #ifdef QARX_HAVE_QT
 #include "ui/qt/qt_ui.h"
 #endif
+#ifdef QARX_HAVE_WIN32_UI
+#include "ui/win32/win32_ui.h"
+#endif
 
 namespace {
 
@@ -38,20 +41,29 @@ int main(int argc, char** argv) {
   // A second start ends here, before any front-end exists.
   if (!qarx::theApp.AdmitInstance(*platform.mutexes)) std::_Exit(qarx::theApp.ExitInstance());
 
-#ifdef QARX_HAVE_QT
-  constexpr bool kQtBuilt = true;
+  using qarx::service::FrontEndKind;
+#if defined(QARX_HAVE_WIN32_UI)
+  constexpr FrontEndKind kDesktop = FrontEndKind::Win32;
+#elif defined(QARX_HAVE_QT)
+  constexpr FrontEndKind kDesktop = FrontEndKind::Qt;
 #else
-  constexpr bool kQtBuilt = false;
+  constexpr FrontEndKind kDesktop = FrontEndKind::Console;
 #endif
   const std::optional<std::string> choice = qarx::os::Environment("QARX_UI");
   [[maybe_unused]] const auto kind =
-      qarx::service::ChooseFrontEnd(choice ? choice->c_str() : nullptr, qarx::os::HasDisplay(), kQtBuilt, WarnLine);
+      qarx::service::ChooseFrontEnd(choice ? choice->c_str() : nullptr, qarx::os::HasDisplay(), kDesktop, WarnLine);
 
   std::unique_ptr<qarx::UiPort> frontEnd;
 #ifdef QARX_HAVE_QT
   if (kind == qarx::service::FrontEndKind::Qt) {
     frontEnd = qarx::MakeQtUi(argc, argv);
     if (!frontEnd) WarnLine("qarx-service: no display for the Qt front-end; using the console");
+  }
+#endif
+#ifdef QARX_HAVE_WIN32_UI
+  if (kind == FrontEndKind::Win32) {
+    frontEnd = qarx::MakeWin32Ui();
+    if (!frontEnd) WarnLine("qarx-service: this session shows no windows; using the console");
   }
 #endif
   (void)argc;

@@ -28,6 +28,8 @@ Route behaviours (keywords of route(), keys of a --route JSON object):
     reset_after  send this many body bytes, then reset the connection
     stall        seconds to wait before answering at all
     stall_after  (bytes, seconds): send bytes of the body, then wait
+    hold         (bytes, threading.Event): send bytes of the body, then the
+                 rest once the test sets the event (in-process use only)
     chunk, delay send the body in chunks of this many bytes, delay seconds apart
 A path without a route is served from root when the file exists, else 404
 with a small HTML body.
@@ -88,7 +90,16 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         sent = 0
         reset_after = plan.get("reset_after")
         stall_after = plan.get("stall_after")
+        hold = plan.get("hold")
         for piece in chunks:
+            if hold is not None and sent < hold[0] <= sent + len(piece):
+                self.wfile.write(piece[:hold[0] - sent])
+                self.wfile.flush()
+                while not hold[1].wait(0.1):
+                    if stop.is_set():
+                        return
+                piece = piece[hold[0] - sent:]
+                sent = hold[0]
             if reset_after is not None and sent + len(piece) >= reset_after:
                 self.wfile.write(piece[:reset_after - sent])
                 self.wfile.flush()

@@ -14,22 +14,23 @@ void Warn(std::string_view line) { g_warnings.emplace_back(line); }
 TEST(FrontEndChoice, FollowsQarxUiElseTheDisplayAndTheBuild) {
   constexpr auto C = FrontEndKind::Console;
   constexpr auto Q = FrontEndKind::Qt;
+  constexpr auto W = FrontEndKind::Win32;
   const struct {
     const char* value;
-    bool display, qtBuilt;
-    FrontEndKind kind;
+    bool display;
+    FrontEndKind built, kind;
     size_t warnings;
   } cases[] = {
-      {nullptr, true, true, Q, 0},      {nullptr, false, true, C, 0},
-      {nullptr, true, false, C, 0},     {"", true, true, Q, 0},
-      {"console", true, true, C, 0},    {"qt", false, true, Q, 0},
-      {"qt", true, false, C, 1},        {"gtk", true, true, Q, 1},
-      {"gtk", false, true, C, 1},
+      {nullptr, true, Q, Q, 0},      {nullptr, false, Q, C, 0},     {nullptr, true, C, C, 0},
+      {"", true, Q, Q, 0},           {"console", true, Q, C, 0},    {"qt", false, Q, Q, 0},
+      {"qt", true, C, C, 1},         {"gtk", true, Q, Q, 1},        {"gtk", false, Q, C, 1},
+      {nullptr, true, W, W, 0},      {"win32", false, W, W, 0},     {"console", true, W, C, 0},
+      {"win32", true, Q, C, 1},      {"qt", true, W, C, 1},
   };
   for (const auto& c : cases) {
     g_warnings.clear();
-    EXPECT_EQ(ChooseFrontEnd(c.value, c.display, c.qtBuilt, Warn), c.kind)
-        << (c.value ? c.value : "(unset)") << " " << c.display << c.qtBuilt;
+    EXPECT_EQ(ChooseFrontEnd(c.value, c.display, c.built, Warn), c.kind)
+        << (c.value ? c.value : "(unset)") << " " << c.display << static_cast<int>(c.built);
     EXPECT_EQ(g_warnings.size(), c.warnings);
   }
 }

@@ -1,0 +1,86 @@
+// The window system for the dialog on Win32: the modal dialog of template
+// 102 with every message routed to the dialog's WindowProc, its controls
+// changed by their own messages (sent, so a worker waits until the
+// user-interface thread has run them), posted messages, timers, the
+// notification-area icon, the pop-up menu and message boxes asked from any
+// thread. Include platform/win32/windows_sdk.h first.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <type_traits>
+
+#include "platform/ui.h"
+
+namespace qarx::win32 {
+
+// A message of our own that ends the modal run on its own thread.
+inline constexpr UINT kEndRunMessage = WM_APP + 1;
+
+class Win32UiPort final : public UiPort {
+ public:
+  // instance: the module holding the dialog template and the icon.
+  explicit Win32UiPort(HINSTANCE instance);
+  ~Win32UiPort() override;
+  Win32UiPort(const Win32UiPort&) = delete;
+  Win32UiPort& operator=(const Win32UiPort&) = delete;
+
+  bool PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  int MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
+                 uint32_t style) override;
+  void ShowWindow(int showCode) override;
+  bool IsWindowVisible() override;
+  bool TrayAdd(const TrayIconData& data) override;
+  bool TrayDelete(const TrayIconData& data) override;
+  void ListAddString(const std::u16string& line) override;
+  void ListResetContent() override;
+  void SetStatusText(const std::u16string& text) override;
+  void SetProgressRange(int low, int high) override;
+  void SetProgressStep(int step) override;
+  void SetProgressPos(int pos) override;
+  void EndModal(int result) override;
+  int RunModal(MessageTarget& target) override;
+  void SetIcon(uint32_t iconId, bool big) override;
+  bool SetTimer(uint32_t id, uint32_t elapseMs) override;
+  bool KillTimer(uint32_t id) override;
+  bool IsIconic() override;
+  void GetClientSize(int& width, int& height) override;
+  void DrawIcon(int x, int y) override;
+  void SetForegroundWindow() override;
+  void TrackPopupMenu(const std::vector<MenuItem>& items) override;
+  int GetSystemMetrics(int index) override;
+
+  // The dialog's window while the modal run lasts, else null.
+  HWND window() const { return window_.load(); }
+  // The last record handed to the shell, for tests and diagnostics.
+  NOTIFYICONDATAW lastTrayRecord() const;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Paint(HWND window);
+  LRESULT SendToControl(int id, UINT message, WPARAM wParam, LPARAM lParam);
+  bool Notify(DWORD action, const TrayIconData& data);
+
+  struct IconDeleter {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+  };
+  using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+  HINSTANCE instance_;
+  Icon bigIcon_;
+  Icon smallIcon_;
+  DWORD trayRecordSize_;
+  std::atomic<HWND> window_{nullptr};
+  std::atomic<DWORD> uiThread_{0};
+  MessageTarget* target_ = nullptr;
+  HDC paintDc_ = nullptr;  // while WM_PAINT of a minimised dialog runs
+  mutable std::mutex trayLock_;
+  NOTIFYICONDATAW lastTray_{};
+  std::atomic<bool> ended_{false};
+  std::atomic<int> result_{0};
+};
+
+}  // namespace qarx::win32
