@@ -4,23 +4,29 @@
     from harness.desktop import Desktop, missing_tools
 
     reason = missing_tools()              # None, or what is not installed
-    with Desktop() as desk:
+    with Desktop() as desk:               # Desktop(display=":N"): a running X server
         desk.env                          # {"DISPLAY": ":N"} for the program
         win = desk.wait_window(pid, lambda w: w.name == "...")
+        win = desk.wait_named("...")      # by name, whatever process shows it
+        desk.tray_area()                  # the notification area's panel, once it holds an icon
         desk.click(win, 1)                # button 1 left, 3 right
         desk.key(win, "Return")           # keys typed into win
+        desk.keys("Up Return")            # keys typed, the pointer not moved
         desk.screenshot(path, win)        # PNG; win None: the whole screen
         desk.colours(path, (x, y, w, h))  # distinct colours in a region
 
-Windows are found by the program's process id (_NET_WM_PID, which Qt sets);
+Windows are found by the program's process id (_NET_WM_PID, which Qt sets)
+or by name (Wine's windows, whose process is Wine's own);
 `visible` means mapped and viewable. Every wait raises AssertionError with
 what was seen when its time-out passes; nothing passes or fails on speed.
 """
 
 import os
+import re
 import select
 import shutil
 import subprocess
+import threading
 import time
 from collections import namedtuple
 
@@ -34,6 +40,48 @@ _TOOLS = {"Xvfb": "xvfb", "trayer": "trayer", "xdotool": "xdotool", "import": "i
 Window = namedtuple("Window", "id name x y width height")
 
 
+class BoxAnswerer:
+    """A thread that keeps answering the boxes it finds. A box that is still
+    there a second after its keys gets them again (they went to another box
+    that took the focus)."""
+
+    def __init__(self, desk, names, keys, shots):
+        self.answered = 0
+        self._desk, self._names, self._keys, self._shots = desk, names, keys, shots
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join(10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def _boxes(self):
+        return [w for name in self._names for w in self._desk.named(name)]
+
+    def _run(self):
+        while not self._stop.wait(_POLL):
+            boxes = self._boxes()
+            if not boxes:
+                continue
+            if self._shots:
+                self._desk.screenshot(self._shots % self.answered)
+            self._desk.press(boxes[0], self._keys)
+            deadline = time.monotonic() + 1.0
+            while time.monotonic() < deadline and not self._stop.is_set():
+                if len(self._boxes()) < len(boxes) or boxes[0] not in self._boxes():
+                    self.answered += 1
+                    break
+                time.sleep(_POLL)
+
+
 def missing_tools():
     """None when every program the desktop needs is on PATH, else a reason."""
     missing = sorted({package for tool, package in _TOOLS.items() if not shutil.which(tool)})
@@ -43,16 +91,31 @@ def missing_tools():
 
 
 class Desktop:
-    def __init__(self, width=1024, height=768):
+    def __init__(self, width=1024, height=768, display=None):
         self._size = "%dx%dx24" % (width, height)
         self._xvfb = None
         self._trayer = None
         self._last_click = (None, 0.0)
-        self.display = None
-        self.env = {}
+        self.display = display
+        self.env = {"DISPLAY": display} if display else {}
 
     # ---- life ----
     def start(self):
+        if not self.display:
+            self._start_server()
+        self._trayer = subprocess.Popen(
+            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32",
+             "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"],
+            env=self._environment(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self._wait(lambda: self._search(["--onlyvisible", "--class", "trayer"]) or None,
+                       "the tray host's window", seen=lambda: "trayer exit status %s" % self._trayer.poll())
+        except AssertionError:
+            self.stop()
+            raise
+        return self
+
+    def _start_server(self):
         read_end, write_end = os.pipe()
         try:
             # -displayfd: the server picks a free display and tells us its number.
@@ -71,17 +134,6 @@ class Desktop:
             raise AssertionError("Xvfb did not report a display within %ss" % TIMEOUT)
         self.display = ":" + number
         self.env = {"DISPLAY": self.display}
-        self._trayer = subprocess.Popen(
-            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32",
-             "--SetDockType", "true", "--transparent", "false", "--tint", "0x202020"],
-            env=self._environment(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            self._wait(lambda: self._search(["--onlyvisible", "--class", "trayer"]) or None,
-                       "the tray host's window", seen=lambda: "trayer exit status %s" % self._trayer.poll())
-        except AssertionError:
-            self.stop()
-            raise
-        return self
 
     def stop(self):
         for process in (self._trayer, self._xvfb):
@@ -113,9 +165,24 @@ class Desktop:
                           what, timeout, lambda: self.windows(pid))
 
     def wait_gone(self, pid, window, timeout=TIMEOUT):
-        """Waits until window is no longer visible."""
-        self._wait(lambda: True if all(w.id != window.id for w in self.windows(pid)) else None,
-                   "window %s to be hidden" % window.id, timeout, lambda: self.windows(pid))
+        """Waits until window is no longer visible (pid None: any process's)."""
+        shown = (lambda: self.windows(pid)) if pid is not None else (lambda: self.named(window.name))
+        self._wait(lambda: True if all(w.id != window.id for w in shown()) else None,
+                   "window %s to be hidden" % window.id, timeout, shown)
+
+    def named(self, name):
+        """The visible windows of exactly this name."""
+        found = (self._describe(i) for i in self._search(["--onlyvisible", "--name", "^%s$" % re.escape(name)]))
+        return [w for w in found if w and w.name == name]
+
+    def wait_named(self, name, timeout=TIMEOUT):
+        return self._wait(lambda: next(iter(self.named(name)), None), "a window named %r" % name, timeout)
+
+    def tray_area(self):
+        """The notification area's visible panel (trayer's), once an icon is in it."""
+        return self._wait(lambda: next((w for w in map(self._describe, self._search(
+            ["--onlyvisible", "--class", "trayer"])) if w and w.width >= 16 and w.name == "panel"), None),
+            "the tray host's window", seen=lambda: "trayer exit status %s" % self._trayer.poll())
 
     def screenshot(self, path, window=None):
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -148,6 +215,26 @@ class Desktop:
         """Types keys (xdotool names, e.g. "Return") with the pointer over window."""
         self._xdotool(["mousemove", str(window.x + window.width // 2), str(window.y + window.height // 2),
                        "key", keys])
+
+    def press(self, window, keys):
+        """Activates window with a click near its left edge, half-way down
+        (where a box has its icon, not a button) and types keys. Another
+        window that takes the focus in between gets them instead."""
+        self._xdotool(["mousemove", str(window.x + 20), str(window.y + window.height // 2), "click", "1"])
+        self._xdotool(["key"] + keys.split())
+        # The pointer goes back out of the way.
+        self._xdotool(["mousemove", "0", "0"])
+
+    def answer_boxes(self, names, keys="Return", shots=None):
+        """Answers every box of these names with keys, as they come, until
+        stopped (a BoxAnswerer; with shots, a screenshot of the screen before
+        each answer goes to shots % n)."""
+        return BoxAnswerer(self, names, keys, shots)
+
+    def keys(self, keys):
+        """Types keys to whatever has the keyboard, the pointer left where it is
+        (a pointer moved over an open menu would choose its entry)."""
+        self._xdotool(["key"] + keys.split())
 
     # ---- inside ----
     def _environment(self):

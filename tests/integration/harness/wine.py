@@ -10,6 +10,7 @@
     prefix.reg_values(r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X")   # {name: text} of its values, None when absent
     prefix.app_version("qarx-service.exe", "win7")     # what that program's GetVersionExW says
     prefix.temp_folder()                               # Unix path of the programs' temporary folder
+    prefix.display                                     # ":N" of the prefix's X server, or None
     windows_path("/tmp/x")                             # -> Z:\\tmp\\x
 
 The prefix is prepared by tests/wine/wine-prefix (the ctest fixture). Wine's
@@ -41,6 +42,14 @@ class Prefix:
         self.env = {"QARX_WINE_ROOT": self.root, "WINEPREFIX": os.path.join(self.root, "prefix"),
                     "TMPDIR": os.path.join(self.root, "tmp"), "WINEARCH": "win64", "WINEDEBUG": "-all",
                     "WINEDLLOVERRIDES": "mscoree,mshtml="}
+        # The prefix's X server, where it has one; else Wine's null driver.
+        self.display = None
+        display_file = os.path.join(self.root, "display")
+        if os.path.exists(display_file):
+            with open(display_file, encoding="ascii") as f:
+                self.display = f.read().strip() or None
+        if self.display:
+            self.env["DISPLAY"] = self.display
 
     def command(self, program, *args):
         return [WINE_RUN, os.path.join(self.bin_dir, program), *args]

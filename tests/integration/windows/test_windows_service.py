@@ -1,24 +1,36 @@
-"""The real qarx-service.exe under Wine with the console front-end: the
-start-up check against a Windows 7 prefix with an older browser control and
-no service program, Yes to every question, and the single-instance rule."""
+"""The real qarx-service.exe under Wine: the start-up check against a Windows
+7 prefix with an older browser control and no service program, Yes to every
+question, and the single-instance rule, on the console; then its Win32 face
+on the prefix's display, with a screenshot of the dialog in
+tests/artifacts/windows_desktop/ (or $QARX_ARTIFACTS_DIR/windows_desktop/)."""
 
 import getpass
 import os
 import shutil
+import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
 from harness import windows_root
+from harness.desktop import Desktop, missing_tools
+from harness.fake_winscard import FakeReaders
 from harness.service import Service, TIMEOUT
 from harness.update_server import UpdateServer
 from harness.wine import Prefix, windows_path
 from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, QUESTIONS, S, configuration
 
 VELTRANE_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Veltrane"
+DIALOG_CAPTION = "VeltraneIC卡互联网终端服务程序"
+ARTIFACTS = os.path.join(os.environ.get("QARX_ARTIFACTS_DIR") or
+                         os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "artifacts"),
+                         "windows_desktop")
 
 
-class WindowsService(unittest.TestCase):
+class ServiceWorld(unittest.TestCase):
+    """The prefix, an update server with the configuration and installers, and
+    the registry of a PC with an older browser control."""
     @classmethod
     def setUpClass(cls):
         cls.prefix = Prefix()
@@ -51,11 +63,11 @@ class WindowsService(unittest.TestCase):
         self.server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def service(self, answer, events_path=None):
-        env = dict(self.prefix.env)
+    def service(self, answer, events_path=None, ui="console", env=None):
+        env = dict(self.prefix.env, **(env or {}))
         env.update({"QARX_UPDATE_SERVER": self.server.url, "QARX_MARKER_FILE": windows_path(self.marker),
                     "QARX_HTTP_LOW_SPEED_TIME": "5"})
-        return Service(answer=answer, env=env, events_path=events_path,
+        return Service(answer=answer, env=env, events_path=events_path, ui=ui,
                        command=self.prefix.command("qarx-service.exe"), program_path=windows_path)
 
     @staticmethod
@@ -69,6 +81,15 @@ class WindowsService(unittest.TestCase):
                 self.fail("no %s within %ss; events %s; stderr %s" % (what, TIMEOUT, svc.events(), svc.stderr_lines()))
             time.sleep(0.05)
 
+    def started(self):
+        """The installers' marker lines: path|arguments."""
+        if not os.path.exists(self.marker):
+            return []
+        with open(self.marker, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+
+class WindowsService(ServiceWorld):
     def test_start_up_check_downloads_and_starts_what_the_user_accepts(self):
         with self.service(answer="yes") as svc:
             self.wait_for(lambda: len(self.logs(svc)) >= 11, "start-up check", svc)
@@ -80,15 +101,9 @@ class WindowsService(unittest.TestCase):
             self.assertEqual(questions, [QUESTIONS["server"], QUESTIONS["control update"]])
 
             # Both installers arrive in the temporary folder and are started from there.
-            def started():
-                if not os.path.exists(self.marker):
-                    return ""
-                with open(self.marker, encoding="utf-8") as f:
-                    return f.read()
-
-            self.wait_for(lambda: started().count("\n") >= 2, "two installers started", svc)
+            self.wait_for(lambda: len(self.started()) >= 2, "two installers started", svc)
             temp = "C:\\users\\%s\\Temp\\" % getpass.getuser()
-            paths = sorted(line.split("|")[0] for line in started().splitlines())
+            paths = sorted(line.split("|")[0] for line in self.started())
             self.assertEqual(paths, sorted(temp + LOCAL_NAMES[kind] for kind in (2, 3)))
             launches = [e for e in svc.events() if e["ev"] == "launch"]
             self.assertEqual(sorted(e["path"] for e in launches), paths)
@@ -125,6 +140,77 @@ class WindowsService(unittest.TestCase):
             self.wait_for(lambda: len(self.logs(third)) >= 11, "a new start", third)
             self.assertEqual(third.stop(), 0)
 
+
+class WindowsDesktop(ServiceWorld):
+    """The Win32 face: the dialog of a download, its tray icon and menu, as a
+    user sees and uses them on the prefix's display (with a tray host)."""
+
+    def setUp(self):
+        reason = missing_tools()
+        if reason or not self.prefix.display:
+            self.skipTest(reason or "the prefix has no display (Xvfb is not installed)")
+        super().setUp()
+        # The service program is current: one offer, the browser control's.
+        # (Wine's systray can lose an icon added while a box owned by the
+        # desktop is open, which a second question would be.)
+        root = windows_root.WindowsRoot(os.path.join(self.dir, "unused"))
+        root.set_value(windows_root.SERVER_KEY, "Installed", 1).set_version(windows_root.SERVER_KEY, (1, 0, 0, 1))
+        self.prefix.reg_import(root.registry_text())
+
+    def end_service(self):
+        """Sets the service's exit event, as the uninstaller does."""
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.call(self.prefix.command("qarx_win_probe.exe", "end-service"),
+                                   env=dict(os.environ, **self.prefix.env), stdout=out, stderr=subprocess.STDOUT)
+            out.seek(0)
+            self.assertEqual(code, 0, out.read())
+
+    def test_downloads_show_the_dialog_tray_menu_and_real_boxes(self):
+        with open(os.path.join(self.prefix.bin_dir, "qarx_marker.exe"), "rb") as f:
+            program = f.read()
+        # The download stops after its first bytes until the test lets it go on.
+        gate = threading.Event()
+        self.server.route(INSTALLERS[2], body=program, hold=(1000, gate))
+        # A PC without readers: the reader monitor starts and waits.
+        readers = FakeReaders(os.path.join(self.dir, "scard"))
+        try:
+            with Desktop(display=self.prefix.display) as desk, \
+                    self.service(answer=None, ui="win32", env=readers.env()) as svc, \
+                    desk.answer_boxes(["Veltrane服务程序提示", "Veltrane服务程序"],
+                                      shots=os.path.join(ARTIFACTS, "box%d.png")) as boxes:
+                # The start-up check's question is a real box, answered Yes with
+                # Enter; the download then shows the dialog and the icon.
+                dialog = desk.wait_named(DIALOG_CAPTION)
+                panel = desk.tray_area()
+                self.wait_for(lambda: len([e for e in svc.events() if e["ev"] == "answer"]) == 1, "an answer", svc)
+                self.wait_for(lambda: [e for e in svc.events() if e["ev"] == "status"], "a status line", svc)
+                shot = desk.screenshot(os.path.join(ARTIFACTS, "download.png"))
+                self.assertGreater(desk.colours(shot, (dialog.x, dialog.y, dialog.width, dialog.height)), 8,
+                                   "the dialog is drawn")
+                self.assertEqual([e["op"] for e in svc.events() if e["ev"] == "tray"], ["add"])
+
+                # The icon's menu: Up from no choice is Exit, once more is Hide.
+                desk.click(panel, 3)
+                self.wait_for(lambda: [e for e in svc.events() if e["ev"] == "menu"], "the tray menu", svc)
+                desk.screenshot(os.path.join(ARTIFACTS, "tray_menu.png"))
+                desk.keys("Up Up Return")
+                desk.wait_gone(None, dialog)
+                self.assertEqual([e["items"] for e in svc.events() if e["ev"] == "menu"],
+                                 [["打开", "-", "最小化", "隐藏", "-", "退出"]])
+
+                # The browser control arrives: the icon goes, Yes to installing
+                # it, OK to the warning, and its installer starts.
+                gate.set()
+                self.wait_for(lambda: len(self.started()) == 1, "the control's installer started", svc)
+                self.assertEqual([e["answer"] for e in svc.events() if e["ev"] == "answer"], ["yes"] * 2 + ["ok"])
+                self.assertGreaterEqual(boxes.answered, 3)
+                self.assertEqual([e["op"] for e in svc.events() if e["ev"] == "tray"], ["add", "delete"])
+
+                # The uninstaller's signal ends the service.
+                self.end_service()
+                self.assertEqual(svc.wait_exit(), 0)
+        finally:
+            gate.set()
 
 if __name__ == "__main__":
     unittest.main()

@@ -4,6 +4,7 @@
 //   qarx_win_probe os-line                the operating-system log line
 //   qarx_win_probe version                the version record: "platform major.minor product suite"
 //   qarx_win_probe fetch URL NAME         FetchToTemp: "result=N size=BYTES|absent path=PATH"
+//   qarx_win_probe end-service            sets the service's exit event: "set", or "absent" (status 1)
 // Output is UTF-8, one line.
 #include "platform/win32/windows_sdk.h"
 
@@ -15,6 +16,7 @@
 #include "download/temp_fetch.h"
 #include "download/temp_files.h"
 #include "platform/os.h"
+#include "platform/win32/win32_ports.h"
 #include "probes/os_name.h"
 
 namespace {
@@ -59,6 +61,17 @@ int main(int argc, char** argv) {
     Print("result=" + std::to_string(result) + " size=" + FileState(path) + " path=" + qarx::ToUtf8(path));
     return 0;
   }
-  std::fputs("usage: qarx_win_probe os-line | fetch URL NAME\n", stderr);
+  if (command == "end-service" && argc == 2) {
+    // What the uninstaller does to end a running service.
+    const qarx::win32::Handle event(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, L"the Exit Event of the Veltrane IC Card Terminal Server!"));
+    if (!event || !SetEvent(event.get())) {
+      Print("absent");
+      return 1;
+    }
+    Print("set");
+    return 0;
+  }
+  std::fputs("usage: qarx_win_probe os-line | version | fetch URL NAME | end-service\n", stderr);
   return 2;
 }

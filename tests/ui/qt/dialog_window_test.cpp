@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "support/dialog_template_rows.h"
 #include "ui/qt/dialog_template.h"
 #include "ui/qt/dialog_window.h"
 
@@ -64,33 +65,25 @@ TEST_F(DialogWindowTest, HasTheTemplateCaptionSizeAndFont) {
 }
 
 TEST_F(DialogWindowTest, BuildsEveryControlOfTheTemplate) {
-  struct Row {
-    uint32_t id;
-    const char* className;
-    const char16_t* text;
-    QRect dlu;
-    bool visible;
-  } rows[] = {
-      {1000, "QPushButton", u"系统信息", {162, 86, 50, 14}, false},
-      {1001, "QPushButton", u"浏览器", {162, 106, 50, 14}, false},
-      {1004, "QPushButton", u"CCID信息", {162, 126, 50, 14}, false},
-      {1006, "QPushButton", u"安装信息", {162, 146, 50, 14}, false},
-      {1007, "QPushButton", u"检测更新", {162, 166, 50, 14}, false},
-      {1005, "QPushButton", u"下载", {162, 186, 50, 14}, false},
-      {1, "QPushButton", u"确认", {162, 206, 50, 14}, false},
-      {2, "QPushButton", u"退出", {162, 226, 50, 14}, false},
-      {1003, "QListWidget", u"", {7, 86, 153, 154}, false},
-      {1008, "QProgressBar", u"", {7, 19, 205, 9}, true},
-      {1009, "QLabel", u"最新安装包下载", {7, 7, 205, 8}, true},
+  using qarx::testing::ControlRole;
+  const auto className = [](ControlRole role) {
+    switch (role) {
+      case ControlRole::Button: return "QPushButton";
+      case ControlRole::List: return "QListWidget";
+      case ControlRole::Progress: return "QProgressBar";
+      case ControlRole::Text: return "QLabel";
+    }
+    return "";
   };
+  const auto& rows = qarx::testing::kTemplateRows;
   ASSERT_EQ(DialogControls().size(), std::size(rows));
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.id);
     QWidget* control = window.Control(row.id);
     ASSERT_NE(control, nullptr);
-    EXPECT_TRUE(control->inherits(row.className));
+    EXPECT_TRUE(control->inherits(className(row.role)));
     EXPECT_EQ(control->property("controlId").toUInt(), row.id);
-    EXPECT_EQ(control->geometry(), DluToPixels(row.dlu, units));
+    EXPECT_EQ(control->geometry(), DluToPixels(QRect(row.x, row.y, row.width, row.height), units));
     EXPECT_EQ(!control->isHidden(), row.visible);
     const QString text = QString::fromUtf16(row.text);
     if (auto* button = qobject_cast<QPushButton*>(control)) {

@@ -1,0 +1,66 @@
+// Helpers of the Win32 front-end tests: a run of the modal dialog with
+// steps on a worker thread (as jobs and the user act from outside the
+// user-interface thread), and reading windows back.
+#pragma once
+
+#include "platform/win32/windows_sdk.h"
+// (the SDK first)
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "ui/win32/win32_ui_port.h"
+
+namespace qarx::testing {
+
+// Waits until probe() holds; false after 10 s (a guard, not a measure).
+inline bool WaitUntil(const std::function<bool()>& probe) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!probe()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// Runs target modally on this thread; steps run on a worker once the
+// dialog's initialisation is over. Steps end the run; one that fails ends it
+// with -1 so that the suite goes on.
+inline int RunModalWith(win32::Win32UiPort& port, MessageTarget& target, const std::function<void()>& steps) {
+  std::thread worker([&] {
+    if (WaitUntil([&] { return port.window() != nullptr; })) {
+      // A sent message runs once the modal loop takes messages, after
+      // WM_INITDIALOG.
+      SendMessageW(port.window(), WM_NULL, 0, 0);
+      steps();
+    }
+    if (::testing::Test::HasFailure()) port.EndModal(-1);
+  });
+  const int result = port.RunModal(target);
+  worker.join();
+  return result;
+}
+
+inline std::u16string TextOf(HWND window) {
+  wchar_t text[512] = {};
+  const int length = GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+  return std::u16string(reinterpret_cast<const char16_t*>(text), length > 0 ? length : 0);
+}
+
+// The rectangle of a child in its parent's client coordinates.
+inline RECT ChildRect(HWND parent, HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+inline std::string Describe(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+}  // namespace qarx::testing
