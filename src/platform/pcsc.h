@@ -12,6 +12,7 @@ using ScardContext = uint64_t;
 using ScardHandle = uint64_t;
 
 inline constexpr int32_t SCARD_S_SUCCESS = 0;
+inline constexpr int32_t SCARD_E_CANCELLED = static_cast<int32_t>(0x80100002);
 inline constexpr int32_t SCARD_E_INVALID_HANDLE = static_cast<int32_t>(0x80100003);
 inline constexpr int32_t SCARD_E_INVALID_VALUE = static_cast<int32_t>(0x80100011);
 inline constexpr int32_t SCARD_E_PROTO_MISMATCH = static_cast<int32_t>(0x8010000F);
@@ -65,6 +66,9 @@ class PcscPort {
   virtual int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length,
                            uint8_t* answer, uint32_t& answerLength) = 0;
   virtual int32_t Disconnect(ScardHandle card, uint32_t disposition) = 0;
+  // Ends the status waits outstanding on context with SCARD_E_CANCELLED
+  // (from any thread; a later wait is not affected).
+  virtual int32_t Cancel(ScardContext context) = 0;
   // True when the plug-and-play pseudo-reader's event state carries the
   // reader count in its high word and a wait returns at once while the
   // caller's count is out of date (winscard): a change between two waits

@@ -22,6 +22,15 @@ ReaderMonitorLoop::ReaderMonitorLoop(Platform& platform, ReaderSlot (&slots)[kRe
     : platform_(platform), slots_(slots), pacer_(*platform.threads) {
   pnp_.reader = kPnpNotificationReader;
   pnp_.currentState = SCARD_STATE_UNAWARE;
+  relist_->pcsc = platform.pcsc;
+}
+
+// Its slot is idle now. The monitor may have listed the reader again while
+// the slot was still watched (a quick re-plug) and then started an untimed
+// wait: it is told to list once more.
+void ReaderMonitorLoop::Relist::WatcherEnded() {
+  pending = true;
+  pcsc->Cancel(context);
 }
 
 ReaderMonitorLoop::~ReaderMonitorLoop() {
@@ -35,6 +44,7 @@ bool ReaderMonitorLoop::Start() {
     return false;
   }
   started_ = true;
+  relist_->context = context_;
   return true;
 }
 
@@ -51,8 +61,10 @@ void ReaderMonitorLoop::Pass() {
     return;
   }
 
+  if (relist_->pending.exchange(false)) return;
   const uint32_t timeout = platform_.pcsc->PnpCountsReaders() ? INFINITE_TIMEOUT : kPnpWaitMs;
   const int32_t waited = platform_.pcsc->GetStatusChange(context_, timeout, &pnp_, 1);
+  if (waited == SCARD_E_CANCELLED) return;  // a watcher ended: list again
   pnp_.currentState = pnp_.eventState;
   if (IsServiceLost(waited)) {
     Recover();
@@ -99,7 +111,9 @@ void ReaderMonitorLoop::StartWatcher(ReaderSlot& slot) {
   slot.watching = 1;
   Platform& platform = platform_;
   ReaderSlot* target = &slot;
-  if (!platform_.threads->StartDetached([&platform, target] { ReaderWatcher(platform, target); })) {
+  std::shared_ptr<Relist> relist = relist_;
+  if (!platform_.threads->StartDetached(
+          [&platform, target, relist] { ReaderWatcher(platform, target, [relist] { relist->WatcherEnded(); }); })) {
     slot.watcherThread = 0;
     slot.watching = 0;
     return;
@@ -109,6 +123,7 @@ void ReaderMonitorLoop::StartWatcher(ReaderSlot& slot) {
 
 void ReaderMonitorLoop::Recover() {
   context_ = ReestablishContext(*platform_.pcsc, pacer_, SCARD_SCOPE_SYSTEM, context_);
+  relist_->context = context_;
   pnp_.currentState = SCARD_STATE_UNAWARE;
   pnp_.eventState = 0;
 }

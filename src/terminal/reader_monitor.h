@@ -2,7 +2,9 @@
 // gives each a ReaderSlot and a watcher, and posts ReaderArrived.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -43,10 +45,21 @@ class ReaderMonitorLoop {
   bool Start();
   // Lists the readers and handles every name, then waits for the next change
   // of the reader set (or kPnpWaitMs where the resource manager does not
-  // count readers). A lost service is re-established here.
+  // count readers). A lost service is re-established here. A watcher that
+  // ended meanwhile makes the pass end early (or cuts its wait short), so
+  // that its reader, if it is back already, is listed again at once.
   void Pass();
 
  private:
+  // What an ending watcher tells the monitor; shared, as watchers may end
+  // after the loop.
+  struct Relist {
+    PcscPort* pcsc = nullptr;
+    std::atomic<ScardContext> context{0};
+    std::atomic<bool> pending{false};
+    void WatcherEnded();
+  };
+
   void HandleReaderList(const std::u16string& list, uint32_t length);
   void HandleName(const std::u16string& name);
   void StartWatcher(ReaderSlot& slot);
@@ -55,6 +68,7 @@ class ReaderMonitorLoop {
   Platform& platform_;
   ReaderSlot (&slots_)[kReaderSlotCount];
   ScardContext context_ = 0;
+  std::shared_ptr<Relist> relist_ = std::make_shared<Relist>();
   bool started_ = false;
   ReaderState pnp_;
   RetryPacer pacer_;

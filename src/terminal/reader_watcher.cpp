@@ -30,7 +30,7 @@ bool ReaderGone(int32_t rc, const ReaderState& state) {
 
 }  // namespace
 
-void ReaderWatcher(Platform& platform, ReaderSlot* slot) {
+void ReaderWatcher(Platform& platform, ReaderSlot* slot, const std::function<void()>& ended) {
   PcscPort& pcsc = *platform.pcsc;
   ScardContext context = 0;
   if (pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, context) != SCARD_S_SUCCESS) return;
@@ -61,6 +61,7 @@ void ReaderWatcher(Platform& platform, ReaderSlot* slot) {
   // watcher and record it.
   slot->watcherThread = 0;
   slot->watching = 0;
+  if (ended) ended();
   PostReaderEvent(kWatcherEnded, slot);
 }
 

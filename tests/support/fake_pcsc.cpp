@@ -108,12 +108,14 @@ int32_t FakePcsc::GetStatusChange(ScardContext context, uint32_t timeoutMs, Read
   }
   if (!ContextAlive(context)) return SCARD_E_NO_SERVICE;
   ++waiting_;
-  const int32_t rc = WaitForChange(state, timeoutMs, lock);
+  const int32_t rc = WaitForChange(context, state, timeoutMs, lock);
   --waiting_;
   return rc;
 }
 
-int32_t FakePcsc::WaitForChange(ReaderState& state, uint32_t timeoutMs, std::unique_lock<std::mutex>& lock) {
+int32_t FakePcsc::WaitForChange(ScardContext context, ReaderState& state, uint32_t timeoutMs,
+                                std::unique_lock<std::mutex>& lock) {
+  const uint64_t cancels = cancels_[context];
   const uint64_t service = serviceGeneration_;
   const uint64_t readerSet = readerSetGeneration_;
   const uint64_t wake = wakeGeneration_;
@@ -121,6 +123,7 @@ int32_t FakePcsc::WaitForChange(ReaderState& state, uint32_t timeoutMs, std::uni
   bool blocked = false;
   for (;;) {
     if (serviceGeneration_ != service) return SCARD_F_COMM_ERROR;
+    if (cancels_[context] != cancels) return SCARD_E_CANCELLED;
     if (IsPnp(state.reader) && countsReaders) {
       const uint32_t readers = static_cast<uint32_t>(readers_.size());
       if (state.currentState == SCARD_STATE_UNAWARE || (state.currentState >> 16) != readers) {
@@ -244,6 +247,15 @@ void FakePcsc::StopService() {
 void FakePcsc::StartService() {
   std::lock_guard lock(mu_);
   serviceUp_ = true;
+}
+
+int32_t FakePcsc::Cancel(ScardContext context) {
+  std::lock_guard lock(mu_);
+  Record("cancel " + std::to_string(context));
+  if (!ContextAlive(context)) return SCARD_E_INVALID_HANDLE;
+  ++cancels_[context];
+  cv_.notify_all();
+  return SCARD_S_SUCCESS;
 }
 
 void FakePcsc::Wake() {

@@ -38,6 +38,7 @@ class FakePcsc : public PcscPort {
   int32_t Transmit(ScardHandle card, uint32_t protocol, const uint8_t* command, uint32_t length,
                    uint8_t* answer, uint32_t& answerLength) override;
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override;
+  int32_t Cancel(ScardContext context) override;
   bool PnpCountsReaders() const override { return countsReaders; }
 
   // winscard's pseudo-reader: the reader count in the high word, and a wait
@@ -66,7 +67,7 @@ class FakePcsc : public PcscPort {
 
   // ---- observation ----
   // One line per call, e.g. "establish 2", "release 1", "list 1", "wait 1 VLT A INF",
-  // "connect 1 VLT A", "transmit 5 T1 7E10000100", "disconnect 5".
+  // "connect 1 VLT A", "transmit 5 T1 7E10000100", "disconnect 5", "cancel 1".
   std::vector<std::string> calls() const;
   int count(std::string_view prefix) const;  // calls starting with prefix
   int liveContexts() const;
@@ -85,13 +86,15 @@ class FakePcsc : public PcscPort {
   bool TakeScripted(Call call, int32_t& rc);
   bool ContextAlive(ScardContext context) const;
   uint32_t StateOf(const Reader& reader) const;
-  int32_t WaitForChange(ReaderState& state, uint32_t timeoutMs, std::unique_lock<std::mutex>& lock);
+  int32_t WaitForChange(ScardContext context, ReaderState& state, uint32_t timeoutMs,
+                        std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mu_;
   std::condition_variable cv_;
   std::vector<std::u16string> order_;  // listing order
   std::map<std::u16string, Reader> readers_;
   std::map<ScardContext, bool> contexts_;  // alive?
+  std::map<ScardContext, uint64_t> cancels_;  // Cancel calls per context
   std::map<ScardHandle, std::u16string> connections_;
   std::map<Call, std::deque<int32_t>> scripted_;
   std::map<std::u16string, std::deque<std::pair<int32_t, uint32_t>>> scriptedStatus_;

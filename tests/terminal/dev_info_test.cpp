@@ -245,6 +245,7 @@ class OverlapWatch : public PcscPort {
     return inner_.Transmit(card, protocol, command, length, answer, answerLength);
   }
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override { return inner_.Disconnect(card, disposition); }
+  int32_t Cancel(ScardContext context) override { return inner_.Cancel(context); }
 
   std::function<void()> onFirst;
   testing::ArrivalWindow window;

@@ -1,5 +1,6 @@
 #include "terminal/reader_monitor.h"
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -173,6 +174,29 @@ TEST_F(ReaderMonitorTest, WhereThePseudoReaderCountsReadersTheWaitHasNoTimeOutAn
   EXPECT_EQ(Events(), (std::vector<ReaderEventRecord>{
                           {kReaderArrived, &slots[0]}, {kReaderArrived, &slots[1]}, {kReaderArrived, &slots[2]}}));
   EXPECT_EQ(pcsc.count("wait 1 \\\\?PNP?\\NOTIFICATION INF"), 4);
+  EXPECT_TRUE(fake.threads.sleeps().empty());
+}
+
+TEST_F(ReaderMonitorTest, AnEndingWatcherCutsTheUntimedWaitShortSoAQuickReplugIsSeen) {
+  pcsc.countsReaders = true;
+  pcsc.AddReader(u"VLT A");
+  StartAndPass();
+  // Unplugged and plugged again before its watcher noticed: the list shows
+  // the reader with its slot still watched, and the count has not changed.
+  pcsc.ScriptStatus(u"VLT A", SCARD_E_UNKNOWN_READER, 0);
+  std::thread pass([this] { loop.Pass(); });
+  pcsc.AwaitWaits(1);         // waiting without a time-out
+  fake.threads.RunPending();  // the watcher finds its reader gone and ends
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (pcsc.waiting() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  const bool woken = pcsc.waiting() == 0;
+  if (!woken) pcsc.Wake();  // a guard: the test fails instead of hanging
+  pass.join();
+  EXPECT_TRUE(woken) << "the monitor still waits for a change that has come and gone";
+  loop.Pass();
+  EXPECT_EQ(Events(), (std::vector<ReaderEventRecord>{
+                          {kReaderArrived, &slots[0]}, {kWatcherEnded, &slots[0]}, {kReaderArrived, &slots[0]}}));
+  EXPECT_EQ(pcsc.count("cancel 1"), 1);
   EXPECT_TRUE(fake.threads.sleeps().empty());
 }
 

@@ -97,6 +97,8 @@ class PcscLite final : public PcscPort {
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override {
     return Code(SCardDisconnect(static_cast<SCARDHANDLE>(card), disposition));
   }
+
+  int32_t Cancel(ScardContext context) override { return Code(SCardCancel(static_cast<SCARDCONTEXT>(context))); }
 };
 
 }  // namespace

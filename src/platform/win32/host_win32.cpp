@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "common/text.h"
@@ -12,7 +13,25 @@
 
 namespace qarx::os {
 
+namespace {
+
+// The program is a windows-subsystem one (no console window at log-on).
+// Started from a console with a stream not redirected, it borrows the
+// parent's console for that stream, so the console front-end works there.
+void BorrowParentConsole() {
+  const bool in = GetStdHandle(STD_INPUT_HANDLE) != nullptr;
+  const bool out = GetStdHandle(STD_OUTPUT_HANDLE) != nullptr;
+  const bool err = GetStdHandle(STD_ERROR_HANDLE) != nullptr;
+  if ((in && out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!in) (void)std::freopen("CONIN$", "rb", stdin);
+  if (!out) (void)std::freopen("CONOUT$", "wb", stdout);
+  if (!err) (void)std::freopen("CONOUT$", "wb", stderr);
+}
+
+}  // namespace
+
 void PrepareProcess() {
+  BorrowParentConsole();
   // Lines are UTF-8 bytes and end in "\n" exactly: no translation on the
   // way out, and a console shows them in UTF-8.
   for (FILE* stream : {stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);

@@ -84,6 +84,8 @@ class WinScard final : public PcscPort {
     return Code(SCardDisconnect(static_cast<SCARDHANDLE>(card), disposition));
   }
 
+  int32_t Cancel(ScardContext context) override { return Code(SCardCancel(static_cast<SCARDCONTEXT>(context))); }
+
   bool PnpCountsReaders() const override { return true; }
 };
 
