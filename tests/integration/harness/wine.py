@@ -11,6 +11,7 @@
     prefix.app_version("qarx-service.exe", "win7")     # what that program's GetVersionExW says
     prefix.temp_folder()                               # Unix path of the programs' temporary folder
     prefix.display                                     # ":N" of the prefix's X server, or None
+    prefix.end_service()                               # the uninstaller's exit signal to a running service
     windows_path("/tmp/x")                             # -> Z:\\tmp\\x
 
 The prefix is prepared by tests/wine/wine-prefix (the ctest fixture). Wine's
@@ -91,6 +92,14 @@ class Prefix:
         code, out = self.run("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version",
                              "/d", version, "/f")
         assert code == 0, out
+
+    def end_service(self):
+        """Sets the service's exit event, as the uninstaller does; True when
+        a service was there to end."""
+        env = dict(os.environ, **self.env)
+        with tempfile.TemporaryFile() as out:
+            return subprocess.call(self.command("qarx_win_probe.exe", "end-service"), env=env,
+                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, timeout=120) == 0
 
     def temp_folder(self):
         return os.path.join(self.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "Temp")

@@ -7,7 +7,6 @@ tests/artifacts/windows_desktop/ (or $QARX_ARTIFACTS_DIR/windows_desktop/)."""
 import getpass
 import os
 import shutil
-import subprocess
 import tempfile
 import threading
 import time
@@ -157,14 +156,6 @@ class WindowsDesktop(ServiceWorld):
         root.set_value(windows_root.SERVER_KEY, "Installed", 1).set_version(windows_root.SERVER_KEY, (1, 0, 0, 1))
         self.prefix.reg_import(root.registry_text())
 
-    def end_service(self):
-        """Sets the service's exit event, as the uninstaller does."""
-        with tempfile.TemporaryFile() as out:
-            code = subprocess.call(self.prefix.command("qarx_win_probe.exe", "end-service"),
-                                   env=dict(os.environ, **self.prefix.env), stdout=out, stderr=subprocess.STDOUT)
-            out.seek(0)
-            self.assertEqual(code, 0, out.read())
-
     def test_downloads_show_the_dialog_tray_menu_and_real_boxes(self):
         with open(os.path.join(self.prefix.bin_dir, "qarx_marker.exe"), "rb") as f:
             program = f.read()
@@ -207,7 +198,7 @@ class WindowsDesktop(ServiceWorld):
                 self.assertEqual([e["op"] for e in svc.events() if e["ev"] == "tray"], ["add", "delete"])
 
                 # The uninstaller's signal ends the service.
-                self.end_service()
+                self.assertTrue(self.prefix.end_service())
                 self.assertEqual(svc.wait_exit(), 0)
         finally:
             gate.set()

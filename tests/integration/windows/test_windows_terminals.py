@@ -2,7 +2,9 @@
 test-double winscard.dll: a terminal with older firmware plugged in while the
 service runs is checked, offered the update tool (downloaded and started) and
 the portal page opens; unplugged and plugged again it is checked again; and
-the smart-card service stopping and starting again is survived."""
+the smart-card service stopping and starting again is survived. The service
+shows its Win32 face where the prefix has a display (questions answered
+automatically, ended by the uninstaller's signal), else the console's."""
 
 import os
 import shutil
@@ -40,16 +42,27 @@ class WindowsTerminals(unittest.TestCase):
         # A copy from an earlier run: read by checks before the first fetch.
         with open(os.path.join(temp, LOCAL_CONFIG), "w", newline="") as f:
             f.write(config(self.server.url))
-    def service(self, rules=()):
+    def service(self, answer, rules=()):
+        """answer: "yes" or "no" for every question on the Win32 face; rules
+        answer them on the console."""
         env = dict(self.prefix.env, **self.readers.env())
         env.update({"QARX_UPDATE_SERVER": self.server.url, "QARX_PORTAL_URL": PORTAL,
                     "QARX_MARKER_FILE": windows_path(self.marker), "QARX_HTTP_LOW_SPEED_TIME": "5"})
-        svc = Service(env=env, command=self.prefix.command("qarx-service.exe"), program_path=windows_path)
+        desktop = bool(self.prefix.display)
+        svc = Service(env=env, command=self.prefix.command("qarx-service.exe"), program_path=windows_path,
+                      ui="win32" if desktop else "console", answer=answer if desktop else None)
         self.addCleanup(svc.__exit__, None, None, None)
         svc.start()
-        responder = Responder(svc, rules)
-        self.addCleanup(responder.stop)
+        if not desktop:
+            responder = Responder(svc, rules)
+            self.addCleanup(responder.stop)
         return svc
+
+    def stop(self, svc):
+        if self.prefix.display:
+            self.assertTrue(self.prefix.end_service())
+            return svc.wait_exit()
+        return svc.stop()
 
     @staticmethod
     def logs(svc, text):
@@ -77,7 +90,7 @@ class WindowsTerminals(unittest.TestCase):
                                        for reader, rc, state in self.readers.statuses()), name + " seen gone")
 
     def test_outdated_terminal_plugged_in_is_offered_the_tool_and_checked_again_when_replugged(self):
-        svc = self.service(rules=[(UPGRADE_QUESTION, "y"), (INSTALL_QUESTION, "y")])
+        svc = self.service("yes", rules=[(UPGRADE_QUESTION, "y"), (INSTALL_QUESTION, "y")])
         self.wait_for(svc, lambda: any(self.logs(svc, t) for t in ENVIRONMENT_CHECK_END), "start-up check done")
         self.readers.plug("t1", "VLT Desk 0", OUTDATED)
 
@@ -101,11 +114,11 @@ class WindowsTerminals(unittest.TestCase):
         self.readers.plug("t1", "VLT Desk 0", CURRENT)
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check after replugging")
         self.wait_count(svc, lambda: self.opens(svc), 2, "second portal page")
-        self.assertEqual(svc.stop(), 0)
+        self.assertEqual(self.stop(svc), 0)
 
     def test_smart_card_service_stopped_and_started_again_is_survived(self):
         self.readers.plug("t1", "VLT Desk 0", CURRENT)
-        svc = self.service()
+        svc = self.service("no")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check of the terminal present at start")
 
         self.readers.stop_service()
@@ -120,7 +133,7 @@ class WindowsTerminals(unittest.TestCase):
         self.wait_gone(svc, "VLT Desk 0")
         self.readers.plug("t1", "VLT Desk 0", CURRENT)
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 2, "replugged terminal checked again")
-        self.assertEqual(svc.stop(), 0)
+        self.assertEqual(self.stop(svc), 0)
 
 
 if __name__ == "__main__":
