@@ -57,9 +57,11 @@ class FakeReaders:
     def _lines(self, name):
         try:
             with open(os.path.join(self.folder, name), encoding="utf-8") as f:
-                return [line.split("|") for line in f.read().splitlines()]
+                text = f.read()
         except FileNotFoundError:
             return []
+        # A line still being written is left for the next read.
+        return [line.split("|") for line in text[:text.rfind("\n") + 1].splitlines()]
 
     def commands(self):
         return [tuple(fields) for fields in self._lines("apdu.log")]

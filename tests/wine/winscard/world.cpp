@@ -145,6 +145,9 @@ namespace {
 void AppendLine(const wchar_t* log, const std::string& line) {
   const std::wstring folder = ControlFolder();
   if (folder.empty()) return;
+  // The monitor and the watchers log at once: one whole line at a time.
+  static std::mutex appending;
+  const std::lock_guard<std::mutex> one(appending);
   HANDLE file = CreateFileW((folder + L"\\" + log).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
