@@ -13,7 +13,7 @@ import unittest
 
 from harness import windows_root
 from harness.pcsc_bed import PcscBed, skip_reason
-from harness.service import Service
+from harness.service import Service, skip_class_unless_ready
 from harness.update_server import UpdateServer
 from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, configuration, installer
 from test_terminals import CURRENT, config as terminal_config
@@ -59,11 +59,7 @@ def now():
 
 
 class WholeRun(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        reason = skip_reason()
-        if reason:
-            raise unittest.SkipTest(reason)
+    setUpClass = skip_class_unless_ready(skip_reason)
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="qarx-actlog-")

@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 from harness.desktop import Desktop, missing_tools
-from harness.service import Service, binary
+from harness.service import Service, binary, skip_class_unless_ready
 from harness.update_server import UpdateServer
 
 CAPTION = "VeltraneIC卡互联网终端服务程序"
@@ -74,11 +74,7 @@ def rss_kib(pid):
 
 
 class QtDesktop(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        reason = skip_reason()
-        if reason:
-            raise unittest.SkipTest(reason)
+    setUpClass = skip_class_unless_ready(skip_reason)
 
     def setUp(self):
         self._dir = tempfile.TemporaryDirectory(prefix="qarx-desktop-")

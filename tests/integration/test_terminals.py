@@ -12,7 +12,7 @@ import time
 import unittest
 
 from harness.pcsc_bed import OTHER, PcscBed, skip_reason
-from harness.service import TIMEOUT, Service
+from harness.service import TIMEOUT, Service, skip_class_unless_ready
 from harness.update_server import UpdateServer
 
 CONFIG_PATH = "/static/basis/ic/SetupConfig.ini"
@@ -49,6 +49,16 @@ def config(server_url):
             "VersionMinor=2\r\n"
             "[XYZ99]\r\nURL=%s%s\r\nSize=1\r\nVersionMajor=1\r\nVersionBuild=0\r\nVersionRevision=0\r\n"
             "VersionMinor=5\r\n" % (server_url, server_url, TOOL_PATH))
+
+
+def logs_of(svc, text):
+    """The service's log lines that read text."""
+    return [e for e in svc.events() if e["ev"] == "log" and e["text"] == text]
+
+
+def opens_of(svc):
+    """The pages the service opened."""
+    return [e for e in svc.events() if e["ev"] == "open"]
 
 
 class Responder:
@@ -102,11 +112,7 @@ class Responder:
 
 
 class TerminalTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        reason = skip_reason()
-        if reason:
-            raise unittest.SkipTest(reason)
+    setUpClass = skip_class_unless_ready(skip_reason)
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="qarx-term-")
@@ -146,13 +152,8 @@ class TerminalTest(unittest.TestCase):
         return svc, responder
 
     # ---- what the service did ----
-    @staticmethod
-    def logs(svc, text):
-        return [e for e in svc.events() if e["ev"] == "log" and e["text"] == text]
-
-    @staticmethod
-    def opens(svc):
-        return [e for e in svc.events() if e["ev"] == "open"]
+    logs = staticmethod(logs_of)
+    opens = staticmethod(opens_of)
 
     @staticmethod
     def prompts(svc, text):

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "common/text.h"
+#include "support/file_bytes.h"
 #include "platform/linux/linux_ports.h"
 
 namespace qarx::linux_port {
@@ -37,18 +38,9 @@ class ProfileLinux : public ::testing::Test {
   std::unique_ptr<ProfilePort> profile_ = MakeProfilePort();
 };
 
-std::string Utf16Le(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
-
 TEST_F(ProfileLinux, ReadsEveryEncodingOfTheSameFile) {
   const std::u16string text = u"[Control]\r\nURL=https://h/控件.exe\r\nSize=180\r\n";
-  const std::u16string files[] = {Put("le.ini", Utf16Le(text)), Put("bom.ini", "\xEF\xBB\xBF" + ToUtf8(text)),
+  const std::u16string files[] = {Put("le.ini", qarx::testing::Utf16LeWithBom(text)), Put("bom.ini", "\xEF\xBB\xBF" + ToUtf8(text)),
                                   Put("plain.ini", ToUtf8(text))};
   for (const auto& file : files) {
     EXPECT_EQ(Get(file, u"control", u"url"), u"https://h/控件.exe");

@@ -46,8 +46,23 @@ import subprocess
 import tempfile
 import threading
 import time
+import unittest
 
 TIMEOUT = float(os.environ.get("QARX_TEST_TIMEOUT", "30"))
+
+
+def skip_class_unless_ready(reason_of):
+    """A setUpClass that skips the whole class when reason_of() names what
+    this machine lacks (None: ready).
+
+        class T(unittest.TestCase):
+            setUpClass = skip_class_unless_ready(skip_reason)
+    """
+    def setUpClass(cls):
+        reason = reason_of()
+        if reason:
+            raise unittest.SkipTest(reason)
+    return classmethod(setUpClass)
 _POLL = 0.02
 
 _REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))

@@ -17,7 +17,8 @@ from harness.service import TIMEOUT, Service
 from harness.update_server import UpdateServer
 from harness.wine import Prefix, windows_path
 from test_terminals import (CONFIG_PATH, CURRENT, ENVIRONMENT_CHECK_END, IDENTIFY, INSTALL_QUESTION, NO_UPGRADE,
-                            OUTDATED, PORTAL, SEPARATOR, TOOL_PATH, UPGRADE, UPGRADE_QUESTION, Responder, config)
+                            OUTDATED, PORTAL, SEPARATOR, TOOL_PATH, UPGRADE, UPGRADE_QUESTION, Responder, config,
+                            logs_of, opens_of)
 
 LOCAL_CONFIG = "VLT_Terminal_SetupConfig.ini"
 LOCAL_TOOL = "VLT_Terminal_CosUpdate.exe"
@@ -64,13 +65,8 @@ class WindowsTerminals(unittest.TestCase):
             return svc.wait_exit()
         return svc.stop()
 
-    @staticmethod
-    def logs(svc, text):
-        return [e for e in svc.events() if e["ev"] == "log" and e["text"] == text]
-
-    @staticmethod
-    def opens(svc):
-        return [e for e in svc.events() if e["ev"] == "open"]
+    logs = staticmethod(logs_of)
+    opens = staticmethod(opens_of)
 
     def wait_for(self, svc, probe, what):
         deadline = time.monotonic() + TIMEOUT

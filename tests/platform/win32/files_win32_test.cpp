@@ -2,21 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "common/qarx_types.h"
+#include "support/file_bytes.h"
 #include "win32_test_support.h"
 
 namespace qarx::win32 {
 namespace {
 
 using test::U;
-
-std::string Utf16Le(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
 
 TEST(FilesWin32, TempFolderAndTheUnsharedFileOfADownload) {
   auto files = MakeFilePort();
@@ -69,7 +61,7 @@ TEST(FilesWin32, ListingsOfTheInfFolderKind) {
 TEST(FilesWin32, ProfileReadsUtf16AndAnsiFiles) {
   test::ScratchFolder folder(L"qarx-profile");
   const std::u16string text = u"[Control]\r\nURL=https://h/控件.exe\r\nSize=180\r\n[CCID]\r\nSize=x12\r\n";
-  const std::u16string utf16 = U(folder.Put(L"le.ini", Utf16Le(text)));
+  const std::u16string utf16 = U(folder.Put(L"le.ini", qarx::testing::Utf16LeWithBom(text)));
   const std::u16string ansi = U(folder.Put(L"ansi.ini", "[Control]\r\nURL=https://h/a.exe\r\nSize=180\r\n"));
   auto profile = MakeProfilePort();
 
