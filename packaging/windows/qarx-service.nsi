@@ -6,7 +6,10 @@
 ; installed-programs list. /S installs and uninstalls silently.
 
 Unicode true
-Target amd64-unicode
+; A 32-bit setup for the 32-bit program: it runs on 32-bit and 64-bit
+; Windows, installs into the 32-bit Program Files folder and writes the
+; registry's 32-bit view, where the service reads its own keys.
+Target x86-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -27,7 +30,7 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${QARX_OUTFILE}"
-InstallDir "$PROGRAMFILES64\${PRODUCT}"
+InstallDir "$PROGRAMFILES\${PRODUCT}"
 ShowInstDetails show
 ShowUninstDetails show
 
@@ -94,14 +97,6 @@ FunctionEnd
 !macroend
 !insertmacro QARX_STOP_SERVICE ""
 !insertmacro QARX_STOP_SERVICE "un."
-
-Function .onInit
-  SetRegView 64
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 Section "Install"
   ; An installed service (an update or a repair) must let go of its file.

@@ -16,7 +16,8 @@ from harness.update_server import UpdateServer
 from harness.wine import WINE_RUN, Prefix, windows_path
 from test_environment_check import CONFIG_PATH, configuration
 
-INSTALL_DIR = "C:\\Program Files\\Qarx Service"
+# The 32-bit Program Files folder (a 64-bit prefix: WoW64).
+INSTALL_DIR = "C:\\Program Files (x86)\\Qarx Service"
 RUN_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "QarxService"
 UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QarxService"
@@ -27,7 +28,7 @@ class WindowsInstaller(unittest.TestCase):
     def setUpClass(cls):
         cls.prefix = Prefix()
         cls.setup_exe = os.path.join(os.path.dirname(cls.prefix.bin_dir), "qarx-service-setup.exe")
-        cls.install_dir = os.path.join(cls.prefix.env["WINEPREFIX"], "drive_c", "Program Files", "Qarx Service")
+        cls.install_dir = os.path.join(cls.prefix.env["WINEPREFIX"], "drive_c", "Program Files (x86)", "Qarx Service")
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="qarx-setup-", dir=self.prefix.env["TMPDIR"])
