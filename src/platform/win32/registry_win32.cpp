@@ -1,5 +1,11 @@
 // RegistryPort on Windows: RegOpenKeyExW for querying (KEY_QUERY_VALUE) and
 // RegQueryValueExW; the key is closed with RegCloseKey.
+//
+// Keys are read in the registry's 32-bit view (KEY_WOW64_32KEY), the one
+// the components' installers, 32-bit programs as a rule, write on 64-bit
+// Windows (HKLM\SOFTWARE\Wow6432Node\...). The program is a 32-bit one and
+// sees that view anyway; the flag says so, and 32-bit Windows ignores it.
+// HKEY_CLASSES_ROOT's open commands are shared by both views.
 #include "platform/win32/windows_sdk.h"
 
 #include "platform/win32/win32_ports.h"
@@ -34,7 +40,7 @@ class Win32Registry final : public RegistryPort {
   std::unique_ptr<RegKey> Open(RegRoot root, const std::u16string& subKey) override {
     HKEY base = root == RegRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(base, Wide(subKey), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return nullptr;
+    if (RegOpenKeyExW(base, Wide(subKey), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) return nullptr;
     return std::make_unique<Win32Key>(key);
   }
 };

@@ -28,7 +28,9 @@
 #endif
 
 #include <windows.h>
+#include <aclapi.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <wininet.h>

@@ -76,6 +76,28 @@ TEST_F(RegistryWin32, ValuesComeWithTheirTypesSizesAndCodes) {
   EXPECT_EQ(size, 16u);
 }
 
+// On 64-bit Windows the components' installers, 32-bit programs, write
+// their keys into the 32-bit view; a key only in the 64-bit view is not
+// theirs. (On 32-bit Windows there is one view, and both writes land in it.)
+TEST_F(RegistryWin32, KeysAreReadInThe32BitView) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    const std::wstring path = key_ + (view == KEY_WOW64_32KEY ? L"\\View32" : L"\\View64");
+    HKEY written = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              &written, nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    RegSetValueExW(written, L"Installed", 0, 4, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegCloseKey(written);
+    const bool seen = registry_->Open(RegRoot::LocalMachine, test::U(path)) != nullptr;
+    EXPECT_EQ(seen, view == KEY_WOW64_32KEY || !wow64) << (view == KEY_WOW64_32KEY ? "32" : "64");
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+    if (view == KEY_WOW64_64KEY) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), view, 0);
+  }
+}
+
 TEST_F(RegistryWin32, MissingKeysAndTheClassesRoot) {
   EXPECT_EQ(registry_->Open(RegRoot::LocalMachine, test::U(key_) + u"\\Absent"), nullptr);
   // Every prefix has a handler for http: the browser probe's key.
