@@ -5,6 +5,7 @@
 #include "app/qarx_service_dlg.h"
 #include "download/package_download_job.h"
 #include "download/temp_fetch.h"
+#include "download/temp_files.h"
 
 namespace qarx {
 
@@ -50,6 +51,8 @@ void CQarxServiceDlg::OnDownloadButton() {
 
 void CQarxServiceDlg::OnOK() {
   for (const FixedInstaller& installer : kFixedInstallers) {
+    // Held from the check until the start returns, as the download job does.
+    const std::unique_ptr<HeldFile> held = HoldTempFile(platform_, installer.fileName);
     // No configuration section vouches for these two.
     if (CheckPackage(platform_, installer.fileName, u"") != 0)
       AppendLog(installer.rejected);

@@ -72,12 +72,17 @@ int32_t ShowTransfer(CQarxServiceDlg& dialog, const std::u16string& url, uint32_
 }
 
 // The package is there: check it and ask whether to start it. A rejected
-// file is deleted, so that nothing can start it later.
+// file is deleted, so that nothing can start it later. From the check until
+// the start returns (or the answer is No) the file is held, so the bytes that
+// were checked are the ones that start, however long the question or the
+// system's consent dialog stays open; a file that cannot be held is rejected.
 int32_t OfferInstall(CQarxServiceDlg& dialog, int32_t kind, const PackageHooks& hooks, const std::u16string& path,
                      const std::u16string& sha256) {
   const PackageTexts& texts = kPackageTexts[kind];
   dialog.SetStatusText(texts.done);
-  if (hooks.checkPackage(dialog.platform(), texts.fileName, sha256) != 0) {
+  std::unique_ptr<HeldFile> held = dialog.platform().files->HoldFile(path);
+  if (!held || hooks.checkPackage(dialog.platform(), texts.fileName, sha256) != 0) {
+    held.reset();
     dialog.platform().files->DeleteFile(path);
     dialog.SetStatusText(texts.rejected);
     return texts.rejectCode;

@@ -16,4 +16,10 @@ bool TempFilePath(Platform& platform, std::u16string_view name, std::u16string& 
   return true;
 }
 
+std::unique_ptr<HeldFile> HoldTempFile(Platform& platform, std::u16string_view name) {
+  std::u16string path;
+  if (!TempFilePath(platform, name, path)) return nullptr;
+  return platform.files->HoldFile(path);
+}
+
 }  // namespace qarx

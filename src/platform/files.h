@@ -13,6 +13,13 @@ class WritableFile {
   virtual bool Write(const void* data, uint32_t size, uint32_t& written) = 0;
 };
 
+// A file kept as it is: while it is held, nobody can write, replace,
+// rename or delete it; reading and starting it stay possible.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;  // lets go of the file
+};
+
 class FilePort {
  public:
   virtual ~FilePort() = default;
@@ -24,6 +31,9 @@ class FilePort {
   virtual bool DeleteFile(const std::u16string& path) = 0;
   // Write access, no sharing, always create and truncate. Null on failure.
   virtual std::unique_ptr<WritableFile> CreateFile(const std::u16string& path) = 0;
+  // Holds an existing file for reading, denying everyone else write and
+  // delete access. Null when it is missing or another handle writes it.
+  virtual std::unique_ptr<HeldFile> HoldFile(const std::u16string& path) = 0;
 };
 
 }  // namespace qarx

@@ -56,9 +56,13 @@ TEST(OkCommand, StartsBothInstallersAndLogsEach) {
     if (row.activeX) w.files.Put(u"ic_activeX.exe", "a");
     if (row.driver) w.files.Put(u"CCID.exe", "d");
     w.launcher.executeResult = row.launcherValue;
+    // Each file is held while it starts.
+    size_t deletedWhileStarting = 0;
+    w.launcher.onExecute = [&](const std::u16string& path) { deletedWhileStarting += w.files.DeleteFile(path); };
     w.dlg.WindowProc(WM_COMMAND, IDOK, 0);
     EXPECT_EQ(w.fake.ui.log(), row.log);
     EXPECT_EQ(w.launcher.executed().size(), row.launches);
+    EXPECT_EQ(deletedWhileStarting, 0u);
   }
 }
 

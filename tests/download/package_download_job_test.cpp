@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/text.h"
@@ -293,6 +294,8 @@ INSTANTIATE_TEST_SUITE_P(
                  };
                },
                -7, true, false, "最新的浏览器控件安装包异常!", true},
+        JobRow{"rejected_file_cannot_be_held", [](DownloadWorld& w) { w.files.failHold = true; }, -7, true, false,
+               "最新的浏览器控件安装包异常!", true},
         JobRow{"rejected_file_unreadable",
                [](DownloadWorld& w) {
                  SetDigest(w, 2, FakeHash::Hex(DownloadWorld::Body(3000)));
@@ -384,6 +387,33 @@ TEST(PackageDownloadJob, NoLeavesTheFileAndStartsNothing) {
   EXPECT_EQ(w.fake.ui.boxes().size(), 1u);
   EXPECT_TRUE(w.launcher.executed().empty());
   EXPECT_TRUE(w.files.Has(u"VLT_Terminal_Control.exe"));
+  EXPECT_EQ(w.files.events().back(), "release VLT_Terminal_Control.exe");
+}
+
+// What was checked is what starts: while the question is open and while the
+// start runs, the file can be neither replaced nor deleted; after the start
+// it is let go.
+TEST(PackageDownloadJob, CheckedFileIsHeldUntilTheStartReturns) {
+  DownloadWorld w;
+  const std::u16string path = u"/tmp/qarx-test/VLT_Terminal_Server.exe";
+  w.dlg.SetPackage(3, PackageInfo{u"https://update.test/s.exe", 3, 1, 0, 0, 1, FakeHash::Hex("checked")});
+  w.http.Serve(u"https://update.test/s.exe", FakeAnswer{200, "checked"});
+  w.fake.ui.QueueAnswers({IDYES});
+  std::vector<bool> swapsRefused;
+  auto trySwap = [&] {
+    swapsRefused.push_back(!w.files.DeleteFile(path) && w.files.CreateFile(path) == nullptr);
+  };
+  w.fake.ui.onBox = [&](const testing::BoxRecord&) { trySwap(); };
+  w.launcher.onExecute = [&](const std::u16string&) { trySwap(); };
+
+  EXPECT_EQ(RunJob(w, 3), 0);
+  EXPECT_EQ(swapsRefused, (std::vector<bool>{true, true}));
+  EXPECT_EQ(w.files.Content(u"VLT_Terminal_Server.exe"), "checked");
+  EXPECT_EQ(w.launcher.executed().size(), 1u);
+  const auto events = w.files.events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "hold VLT_Terminal_Server.exe"), 1);
+  EXPECT_EQ(events.back(), "release VLT_Terminal_Server.exe");
+  EXPECT_TRUE(w.files.DeleteFile(path));
 }
 
 TEST(PackageDownloadJob, YesToTheControlWarnsBeforeStarting) {

@@ -32,6 +32,23 @@ class FakeWritableFile : public WritableFile {
   std::u16string path_;
 };
 
+class FakeHeldFile : public HeldFile {
+ public:
+  FakeHeldFile(FakeFiles& files, std::u16string path) : files_(files), path_(std::move(path)) {}
+  ~FakeHeldFile() override {
+    {
+      std::lock_guard lock(files_.mu_);
+      auto it = files_.files_.find(path_);
+      if (it != files_.files_.end()) --it->second.held;
+    }
+    files_.Event("release " + files_.Short(path_));
+  }
+
+ private:
+  FakeFiles& files_;
+  std::u16string path_;
+};
+
 uint32_t FakeFiles::GetTempPath(uint32_t capacity, std::u16string& out) {
   out.clear();
   if (reportedLength != 0) return reportedLength;
@@ -50,7 +67,7 @@ bool FakeFiles::DeleteFile(const std::u16string& path) {
   {
     std::lock_guard lock(mu_);
     auto it = files_.find(path);
-    if (it != files_.end() && !it->second.open) {
+    if (it != files_.end() && !it->second.open && it->second.held == 0) {
       files_.erase(it);
       deleted = true;
     }
@@ -64,7 +81,7 @@ std::unique_ptr<WritableFile> FakeFiles::CreateFile(const std::u16string& path) 
   {
     std::lock_guard lock(mu_);
     auto it = files_.find(path);
-    if (!failCreate && (it == files_.end() || !it->second.open)) {
+    if (!failCreate && (it == files_.end() || (!it->second.open && it->second.held == 0))) {
       files_[path] = Entry{std::string(), true};
       created = true;
     }
@@ -72,6 +89,21 @@ std::unique_ptr<WritableFile> FakeFiles::CreateFile(const std::u16string& path) 
   Event("create " + Short(path) + (created ? "" : " failed"));
   if (!created) return nullptr;
   return std::make_unique<FakeWritableFile>(*this, path);
+}
+
+std::unique_ptr<HeldFile> FakeFiles::HoldFile(const std::u16string& path) {
+  bool held = false;
+  {
+    std::lock_guard lock(mu_);
+    auto it = files_.find(path);
+    if (!failHold && it != files_.end() && !it->second.open) {
+      ++it->second.held;
+      held = true;
+    }
+  }
+  Event("hold " + Short(path) + (held ? "" : " failed"));
+  if (!held) return nullptr;
+  return std::make_unique<FakeHeldFile>(*this, path);
 }
 
 void FakeFiles::Put(const std::u16string& name, const std::string& content) {

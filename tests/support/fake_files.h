@@ -18,14 +18,17 @@ class FakeFiles : public FilePort {
   bool PathFileExists(const std::u16string& path) override;
   bool DeleteFile(const std::u16string& path) override;
   std::unique_ptr<WritableFile> CreateFile(const std::u16string& path) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::u16string& path) override;
 
   // ---- test side ----
   std::u16string tempPath = u"/tmp/qarx-test/";
   uint32_t reportedLength = 0;  // when set, GetTempPath answers this length (e.g. 261)
   bool failCreate = false;
+  bool failHold = false;
   int failWriteAt = 0;  // the n-th write since start fails (1-based); 0 never
   // Every operation as a line: "create <name>", "write <name> <bytes>",
-  // "close <name>", "delete <name>"; names are relative to tempPath.
+  // "close <name>", "delete <name>", "hold <name>", "release <name>"; names
+  // are relative to tempPath.
   std::function<void(const std::string&)> onEvent;
 
   void Put(const std::u16string& name, const std::string& content);  // name relative to tempPath
@@ -37,9 +40,11 @@ class FakeFiles : public FilePort {
 
  private:
   friend class FakeWritableFile;
+  friend class FakeHeldFile;
   struct Entry {
     std::string content;
-    bool open = false;
+    bool open = false;  // being written
+    int held = 0;       // held handles: no create, no delete
   };
   void Event(const std::string& line);
   std::string Short(const std::u16string& path) const;

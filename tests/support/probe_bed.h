@@ -45,6 +45,7 @@ class ProbeFiles : public FilePort {
   bool PathFileExists(const std::u16string& path) override;
   bool DeleteFile(const std::u16string&) override { return false; }
   std::unique_ptr<WritableFile> CreateFile(const std::u16string&) override { return nullptr; }
+  std::unique_ptr<HeldFile> HoldFile(const std::u16string&) override { return nullptr; }
 
   std::u16string tempFolder = u"C:\\Temp\\";
   void Add(const std::u16string& path);

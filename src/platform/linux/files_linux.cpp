@@ -52,6 +52,18 @@ class LinuxWritableFile final : public WritableFile {
   Fd fd_;
 };
 
+// The file kept open. Nobody else can reach the private folder, so nothing
+// more is needed; a lock would be, too much: a program being started copies
+// the open files of a download that another job is just finishing, and a
+// lock of those copies would make that download's hold fail for a moment.
+class LinuxHeldFile final : public HeldFile {
+ public:
+  explicit LinuxHeldFile(int fd) : fd_(fd) {}
+
+ private:
+  Fd fd_;
+};
+
 class LinuxFiles final : public FilePort {
  public:
   uint32_t GetTempPath(uint32_t capacity, std::u16string& out) override {
@@ -86,6 +98,14 @@ class LinuxFiles final : public FilePort {
     if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
     if (ftruncate(fd.get(), 0) != 0) return nullptr;
     return std::make_unique<LinuxWritableFile>(fd.release());
+  }
+
+  std::unique_ptr<HeldFile> HoldFile(const std::u16string& path) override {
+    Fd fd(open(HostPath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    return std::make_unique<LinuxHeldFile>(fd.release());
   }
 };
 

@@ -76,7 +76,7 @@ def binary(name, bin_dir=None):
 
 class Service:
     def __init__(self, env=None, answer=None, runtime_dir=None, events_path=None, bin_dir=None, ui="console",
-                 command=None, program_path=None):
+                 command=None, program_path=None, cwd=None):
         self._temp = tempfile.mkdtemp(prefix="qarx-it-")
         self.runtime_dir = runtime_dir or os.path.join(self._temp, "run")
         os.makedirs(self.runtime_dir, mode=0o700, exist_ok=True)
@@ -94,6 +94,7 @@ class Service:
         self.activity_log_path = self._env.get("QARX_LOG") or os.path.join(
             self._env["XDG_STATE_HOME"], "qarx", "activity.log")
         self._command = command or [binary("qarx-service", bin_dir)]
+        self._cwd = cwd
         self.process = None
         self._lock = threading.Lock()
         self._stdout = []
@@ -105,7 +106,7 @@ class Service:
         if self.process:
             return self
         self.process = subprocess.Popen(
-            self._command, env=self._env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            self._command, env=self._env, cwd=self._cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         for stream, lines in ((self.process.stdout, self._stdout), (self.process.stderr, self._stderr)):
             reader = threading.Thread(target=self._collect, args=(stream, lines), daemon=True)
             reader.start()

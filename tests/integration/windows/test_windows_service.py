@@ -7,6 +7,7 @@ tests/artifacts/windows_desktop/ (or $QARX_ARTIFACTS_DIR/windows_desktop/)."""
 import getpass
 import os
 import shutil
+import subprocess
 import tempfile
 import threading
 import time
@@ -19,6 +20,7 @@ from harness.service import Service, TIMEOUT
 from harness.update_server import UpdateServer
 from harness.wine import Prefix, windows_path
 from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, QUESTIONS, S, configuration
+from test_terminals import HOLD, Responder
 
 VELTRANE_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Veltrane"
 DIALOG_CAPTION = "VeltraneIC卡互联网终端服务程序"
@@ -45,28 +47,38 @@ class ServiceWorld(unittest.TestCase):
         self.server = UpdateServer().start()
         self.server.route(CONFIG_PATH, body=configuration(self.server.url))
         with open(os.path.join(self.prefix.bin_dir, "qarx_marker.exe"), "rb") as f:
-            program = f.read()
+            self.installer = f.read()
         for path in INSTALLERS.values():
-            self.server.route(path, body=program)
-        self.prefix.reg_delete(VELTRANE_KEY)
+            self.server.route(path, body=self.installer)
+        self.delete_keys()
         root = windows_root.WindowsRoot(os.path.join(self.dir, "unused"))
         root.set_value(windows_root.CONTROL_KEY, "Installed", 1).set_version(windows_root.CONTROL_KEY, (1, 0, 0, 0))
         self.prefix.reg_import(root.registry_text())
+        if self.prefix.arch == "win64":
+            # A current service program, but only where a 64-bit installer
+            # would have recorded it: not the installers' view, so not seen.
+            root = windows_root.WindowsRoot(os.path.join(self.dir, "unused"))
+            root.set_value(windows_root.SERVER_KEY, "Installed", 1).set_version(windows_root.SERVER_KEY, (1, 0, 0, 2))
+            self.prefix.reg_import(root.registry_text(), view=64)
         for name in LOCAL_NAMES.values():
-            path = os.path.join(self.prefix.temp_folder(), name)
+            path = os.path.join(self.prefix.download_folder(), name)
             if os.path.exists(path):
                 os.unlink(path)
 
+    def delete_keys(self):
+        for view in (32, 64):
+            self.prefix.reg_delete(VELTRANE_KEY, view=view)
+
     def tearDown(self):
-        self.prefix.reg_delete(VELTRANE_KEY)
+        self.delete_keys()
         self.server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def service(self, answer, events_path=None, ui="console", env=None):
+    def service(self, answer, events_path=None, ui="console", env=None, cwd=None):
         env = dict(self.prefix.env, **(env or {}))
         env.update({"QARX_UPDATE_SERVER": self.server.url, "QARX_MARKER_FILE": windows_path(self.marker),
                     "QARX_HTTP_LOW_SPEED_TIME": "5"})
-        return Service(answer=answer, env=env, events_path=events_path, ui=ui,
+        return Service(answer=answer, env=env, events_path=events_path, ui=ui, cwd=cwd,
                        command=self.prefix.command("qarx-service.exe"), program_path=windows_path)
 
     @staticmethod
@@ -81,11 +93,15 @@ class ServiceWorld(unittest.TestCase):
             time.sleep(0.05)
 
     def started(self):
-        """The installers' marker lines: path|arguments."""
+        """The installers' marker lines: path|arguments|current folder|planted DLL."""
         if not os.path.exists(self.marker):
             return []
         with open(self.marker, encoding="utf-8") as f:
             return f.read().splitlines()
+
+    def download_folder(self):
+        """The service's private folder as its programs see it."""
+        return "C:\\users\\%s\\Temp\\Qarx\\" % getpass.getuser()
 
 
 class WindowsService(ServiceWorld):
@@ -101,9 +117,8 @@ class WindowsService(ServiceWorld):
 
             # Both installers arrive in the temporary folder and are started from there.
             self.wait_for(lambda: len(self.started()) >= 2, "two installers started", svc)
-            temp = "C:\\users\\%s\\Temp\\" % getpass.getuser()
             paths = sorted(line.split("|")[0] for line in self.started())
-            self.assertEqual(paths, sorted(temp + LOCAL_NAMES[kind] for kind in (2, 3)))
+            self.assertEqual(paths, sorted(self.download_folder() + LOCAL_NAMES[kind] for kind in (2, 3)))
             launches = [e for e in svc.events() if e["ev"] == "launch"]
             self.assertEqual(sorted(e["path"] for e in launches), paths)
             self.assertTrue(all(e["started"] for e in launches))
@@ -122,6 +137,46 @@ class WindowsService(ServiceWorld):
         with open(log, encoding="utf-8") as f:
             logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
         self.assertEqual(logged, lines)
+
+    def test_the_checked_installer_starts_as_it_was_checked_from_the_private_folder(self):
+        """While the install question is open another program can neither
+        overwrite nor delete the checked file; the installer then starts from
+        the private folder, in it, and a DLL planted in %TEMP% (where the
+        service was started) is not loaded by it."""
+        temp = self.prefix.temp_folder()
+        shutil.copy(os.path.join(self.prefix.bin_dir, "qarx_plant.dll"), os.path.join(temp, "qarx_plant.dll"))
+        self.addCleanup(os.unlink, os.path.join(temp, "qarx_plant.dll"))
+        rules = [(QUESTIONS["server"], "y"), ("是否需要立即安装最新程序", HOLD)]
+        with self.service(answer=None, env={"QARX_MARKER_DLL": "qarx_plant.dll"}, cwd=temp) as svc:
+            responder = Responder(svc, rules)
+            self.addCleanup(responder.stop)
+            self.wait_for(responder.held, "the install question", svc)
+            checked = self.download_folder() + LOCAL_NAMES[3]
+            self.assertEqual(self.probe("swap", checked), "overwrite=denied delete=denied")
+            responder.release("y")
+            self.wait_for(lambda: len(self.started()) == 1, "the installer started", svc)
+            path, _, folder, planted = self.started()[0].split("|")
+            self.assertEqual((path, folder, planted), (checked, self.download_folder()[:-1], "absent"))
+            with open(os.path.join(self.prefix.download_folder(), LOCAL_NAMES[3]), "rb") as f:
+                self.assertEqual(f.read(), self.installer)
+            self.assertEqual(svc.stop(), 0)
+        # The same program started from %TEMP% itself loads the planted DLL.
+        shutil.copy(os.path.join(self.prefix.bin_dir, "qarx_marker.exe"), os.path.join(temp, "qarx_marker_here.exe"))
+        self.addCleanup(os.unlink, os.path.join(temp, "qarx_marker_here.exe"))
+        subprocess.call(self.prefix.command("qarx-service.exe")[:1] + [os.path.join(temp, "qarx_marker_here.exe")],
+                        env=dict(os.environ, **self.prefix.env, QARX_MARKER_FILE=windows_path(self.marker),
+                                 QARX_MARKER_DLL="qarx_plant.dll"),
+                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        self.assertEqual(self.started()[-1].split("|")[-1], "loaded")
+
+    def probe(self, *args):
+        """The probe program's one line of output."""
+        out = os.path.join(self.dir, "probe.txt")
+        with open(out, "wb") as f:
+            subprocess.call(self.prefix.command("qarx_win_probe.exe", *args), env=dict(os.environ, **self.prefix.env),
+                            stdin=subprocess.DEVNULL, stdout=f, timeout=120)
+        with open(out, encoding="utf-8") as f:
+            return f.read().strip()
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:

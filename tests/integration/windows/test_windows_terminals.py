@@ -36,7 +36,7 @@ class WindowsTerminals(unittest.TestCase):
         self.server.route(CONFIG_PATH, body=config(self.server.url))
         with open(os.path.join(self.prefix.bin_dir, "qarx_marker.exe"), "rb") as f:
             self.server.route(TOOL_PATH, body=f.read())
-        temp = self.prefix.temp_folder()
+        temp = self.prefix.download_folder()
         os.makedirs(temp, exist_ok=True)
         if os.path.exists(os.path.join(temp, LOCAL_TOOL)):
             os.unlink(os.path.join(temp, LOCAL_TOOL))

@@ -47,7 +47,7 @@ class WinInetFetch(unittest.TestCase):
         return dict(item.split("=", 1) for item in line.split(" ", 2))
 
     def local_file(self):
-        return os.path.join(self.prefix.temp_folder(), NAME)
+        return os.path.join(self.prefix.download_folder(), NAME)
 
     def test_each_answer_leaves_its_result_and_file_state(self):
         rows = [
@@ -66,7 +66,7 @@ class WinInetFetch(unittest.TestCase):
                 answer = self.fetch(path)
                 self.assertIn(answer["result"], result)
                 self.assertEqual(answer["size"], size)
-                self.assertTrue(answer["path"].endswith("\\Temp\\" + NAME), answer["path"])
+                self.assertTrue(answer["path"].endswith("\\Temp\\Qarx\\" + NAME), answer["path"])
                 if size != "absent":
                     with open(self.local_file(), "rb") as f:
                         self.assertEqual(f.read(), pattern(30 * 1024))

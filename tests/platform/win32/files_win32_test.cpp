@@ -1,7 +1,10 @@
 // Files, listings and profile reads over the prefix's real file system.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "common/qarx_types.h"
+#include "platform/win32/private_folder.h"
 #include "support/file_bytes.h"
 #include "win32_test_support.h"
 
@@ -16,7 +19,10 @@ TEST(FilesWin32, TempFolderAndTheUnsharedFileOfADownload) {
   const uint32_t length = files->GetTempPath(kMaxPath, temp);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(length, temp.size());
-  EXPECT_EQ(temp.back(), u'\\');
+  // The user's private folder under the system's temporary folder.
+  wchar_t system[MAX_PATH + 1];
+  const DWORD systemLength = GetTempPathW(MAX_PATH + 1, system);
+  EXPECT_EQ(temp, U(std::wstring(system, systemLength) + L"Qarx\\"));
   // Too small a buffer: the length needed, nothing copied.
   std::u16string tooSmall;
   EXPECT_GT(files->GetTempPath(3, tooSmall), 3u);
@@ -40,6 +46,108 @@ TEST(FilesWin32, TempFolderAndTheUnsharedFileOfADownload) {
   EXPECT_TRUE(files->DeleteFile(path));
   EXPECT_FALSE(files->PathFileExists(path));
   EXPECT_EQ(files->CreateFile(U(folder.path()) + u"no such folder\\x.exe"), nullptr);
+}
+
+// The private folder: what it is created with and set to (Wine stores no
+// access list for a folder and enforces none, so the descriptor is checked
+// as the program hands it to Windows), and something else in its place is
+// never used.
+TEST(FilesWin32, PrivateFolderIsTheUsersAlone) {
+  PrivateSecurity security;
+  ASSERT_TRUE(security.ok());
+  PSID owner = nullptr;
+  BOOL defaulted = TRUE;
+  ASSERT_TRUE(GetSecurityDescriptorOwner(security.descriptor(), &owner, &defaulted));
+  EXPECT_TRUE(EqualSid(owner, security.user()));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(security.descriptor(), &control, &revision);
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from %TEMP%";
+  BOOL present = FALSE;
+  PACL acl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(security.descriptor(), &present, &acl, &defaulted));
+  ASSERT_TRUE(present && acl);
+  BYTE systemSid[SECURITY_MAX_SID_SIZE];
+  DWORD systemSize = sizeof systemSid;
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &systemSize));
+  std::vector<std::string> entries;
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+    const PSID sid = &ace->SidStart;
+    entries.push_back(std::string(EqualSid(sid, owner) ? "user" : EqualSid(sid, systemSid) ? "system" : "other") +
+                      (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? " allowed" : " ?") +
+                      (ace->Mask == FILE_ALL_ACCESS ? " all" : " some") +
+                      (ace->Header.AceFlags == (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) ? " inherited" : ""));
+  }
+  EXPECT_EQ(entries, (std::vector<std::string>{"user allowed all inherited", "system allowed all inherited"}));
+
+  // A file where the folder belongs: refused, so nothing is fetched into
+  // it or started from it (the caller sees a folder that does not fit).
+  auto files = MakeFilePort();
+  std::u16string temp;
+  ASSERT_LT(files->GetTempPath(kMaxPath, temp), kMaxPath);
+  const std::wstring folder = test::W(temp);
+  wchar_t system[MAX_PATH + 1];
+  const std::wstring base(system, GetTempPathW(MAX_PATH + 1, system));
+  const std::wstring moved = base + L"Qarx-moved-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(MoveFileW(folder.c_str(), moved.c_str()));
+  test::ScratchFolder scratch(L"qarx-private");
+  const std::wstring impostor = scratch.Put(L"impostor", "not a folder");
+  ASSERT_TRUE(MoveFileW(impostor.c_str(), (base + L"Qarx").c_str()));
+  std::u16string refused;
+  EXPECT_GT(files->GetTempPath(kMaxPath, refused), kMaxPath);
+  EXPECT_TRUE(refused.empty());
+  DeleteFileW((base + L"Qarx").c_str());
+  ASSERT_TRUE(MoveFileW(moved.c_str(), folder.c_str()));
+}
+
+// Only a plain folder that the user owns, with the private list in place.
+TEST(FilesWin32, PrivateFolderVerdicts) {
+  struct Row {
+    FolderFacts facts;
+    bool usable;
+  };
+  const Row rows[] = {
+      {{true, true, false, true, true}, true},
+      {{false, false, false, false, false}, false},  // could not be made or opened
+      {{true, false, false, true, true}, false},     // a file
+      {{true, true, true, true, true}, false},       // a junction or link to some folder
+      {{true, true, false, false, true}, false},     // another user's or the administrators'
+      {{true, true, false, true, false}, false},     // its access list could not be set
+  };
+  for (const Row& row : rows) EXPECT_EQ(FolderIsPrivate(row.facts), row.usable) << &row - rows;
+}
+
+// A held file can be read and started, but not written, replaced, renamed
+// or deleted, by this process or any other, until it is let go.
+TEST(FilesWin32, HeldFileStaysAsItIsAndStillStarts) {
+  test::ScratchFolder folder(L"qarx-held");
+  const std::wstring program = folder.path() + L"setup.exe";
+  ASSERT_TRUE(CopyFileW((test::ProgramFolder() + L"qarx_marker.exe").c_str(), program.c_str(), FALSE));
+  auto files = MakeFilePort();
+  EXPECT_EQ(files->HoldFile(U(folder.path() + L"absent.exe")), nullptr);
+  {
+    auto held = files->HoldFile(U(program));
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(files->CreateFile(U(program)), nullptr);
+    EXPECT_FALSE(files->DeleteFile(U(program)));
+    EXPECT_FALSE(MoveFileW(program.c_str(), (folder.path() + L"other.exe").c_str()));
+    HANDLE writer = CreateFileW(program.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_FALSE(test::ReadAll(program).empty());
+    SetEnvironmentVariableW(L"QARX_MARKER_FILE", nullptr);
+    EXPECT_EQ(test::RunToEnd(program, L"setup.exe"), 1) << "started (no marker file named: status 1)";
+  }
+  // A file being written cannot be held.
+  {
+    auto writing = files->CreateFile(U(program));
+    ASSERT_NE(writing, nullptr);
+    EXPECT_EQ(files->HoldFile(U(program)), nullptr);
+  }
+  EXPECT_TRUE(files->DeleteFile(U(program)));
 }
 
 TEST(FilesWin32, ListingsOfTheInfFolderKind) {

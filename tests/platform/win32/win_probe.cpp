@@ -5,6 +5,8 @@
 //   qarx_win_probe version                the version record: "platform major.minor product suite"
 //   qarx_win_probe fetch URL NAME         FetchToTemp: "result=N size=BYTES|absent path=PATH"
 //   qarx_win_probe end-service            sets the service's exit event: "set", or "absent" (status 1)
+//   qarx_win_probe swap PATH              tries to overwrite the file, then to delete it, as another
+//                                         program of the user would: "overwrite=ok|denied delete=ok|denied"
 // Output is UTF-8, one line.
 #include "platform/win32/windows_sdk.h"
 
@@ -72,6 +74,14 @@ int main(int argc, char** argv) {
     Print("set");
     return 0;
   }
-  std::fputs("usage: qarx_win_probe os-line | version | fetch URL NAME | end-service\n", stderr);
+  if (command == "swap" && argc == 3) {
+    const std::wstring path(reinterpret_cast<const wchar_t*>(qarx::FromUtf8(argv[2]).c_str()));
+    qarx::win32::Handle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                               FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool deleted = DeleteFileW(path.c_str()) != 0;
+    Print(std::string("overwrite=") + (writer ? "ok" : "denied") + " delete=" + (deleted ? "ok" : "denied"));
+    return 0;
+  }
+  std::fputs("usage: qarx_win_probe os-line | version | fetch URL NAME | end-service | swap PATH\n", stderr);
   return 2;
 }
