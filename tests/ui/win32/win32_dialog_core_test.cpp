@@ -114,7 +114,8 @@ TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownl
 
     EXPECT_EQ(ChooseFromMenu({VK_DOWN, VK_DOWN}), (std::vector<std::u16string>{u"打开=1127", u"-", u"最小化=1130", u"隐藏=1131", u"-",
                                                                u"退出=1128"}));
-    EXPECT_TRUE(IsIconic(port.window())) << "the second entry down minimises";
+    // The menu's command arrives after the menu closes: wait for it.
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(port.window()) != 0; })) << "the second entry down minimises";
     EXPECT_TRUE(Visible());
     Send(WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_LBUTTONDOWN);
     EXPECT_FALSE(Visible());
