@@ -4,16 +4,13 @@
 
 namespace qarx::testing {
 
+using Entry = FakeFiles::Entry;
+
 class FakeWritableFile : public WritableFile {
  public:
   FakeWritableFile(FakeFiles& files, std::u16string path) : files_(files), path_(std::move(path)) {}
   ~FakeWritableFile() override {
-    {
-      std::lock_guard lock(files_.mu_);
-      auto it = files_.files_.find(path_);
-      if (it != files_.files_.end()) it->second.open = false;
-    }
-    files_.Event("close " + files_.Short(path_));
+    files_.LetGo(path_, "close", [](Entry& entry) { entry.open = false; });
   }
   bool Write(const void* data, uint32_t size, uint32_t& written) override {
     bool fail = false;
@@ -36,12 +33,7 @@ class FakeHeldFile : public HeldFile {
  public:
   FakeHeldFile(FakeFiles& files, std::u16string path) : files_(files), path_(std::move(path)) {}
   ~FakeHeldFile() override {
-    {
-      std::lock_guard lock(files_.mu_);
-      auto it = files_.files_.find(path_);
-      if (it != files_.files_.end()) --it->second.held;
-    }
-    files_.Event("release " + files_.Short(path_));
+    files_.LetGo(path_, "release", [](Entry& entry) { --entry.held; });
   }
 
  private:
@@ -104,6 +96,15 @@ std::unique_ptr<HeldFile> FakeFiles::HoldFile(const std::u16string& path) {
   Event("hold " + Short(path) + (held ? "" : " failed"));
   if (!held) return nullptr;
   return std::make_unique<FakeHeldFile>(*this, path);
+}
+
+void FakeFiles::LetGo(const std::u16string& path, const std::string& event, void (*change)(Entry&)) {
+  {
+    std::lock_guard lock(mu_);
+    auto it = files_.find(path);
+    if (it != files_.end()) change(it->second);
+  }
+  Event(event + " " + Short(path));
 }
 
 void FakeFiles::Put(const std::u16string& name, const std::string& content) {

@@ -41,11 +41,17 @@ class FakeFiles : public FilePort {
  private:
   friend class FakeWritableFile;
   friend class FakeHeldFile;
+
+ public:
   struct Entry {
     std::string content;
     bool open = false;  // being written
     int held = 0;       // held handles: no create, no delete
   };
+
+ private:
+  // A handle's end: changes the file's entry, then reports the event.
+  void LetGo(const std::u16string& path, const std::string& event, void (*change)(Entry&));
   void Event(const std::string& line);
   std::string Short(const std::u16string& path) const;
   mutable std::mutex mu_;
