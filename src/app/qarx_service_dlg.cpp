@@ -40,12 +40,15 @@ int CQarxServiceDlg::DoModal() {
 
 intptr_t CQarxServiceDlg::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   CQarxServiceDlg* mainWnd = AfxGetMainWnd();
-  if (message == WM_READER_EVENT && wParam == kReaderArrived) {
+  // Any program of the desktop can post to the dialog: only an arrival that
+  // names a slot of the table that the monitor claimed is one.
+  ReaderSlot* slot = message == WM_READER_EVENT && wParam == kReaderArrived ? ClaimedReaderSlot(lParam) : nullptr;
+  if (slot) {
     auto request = std::shared_ptr<FirmwareCheckRequest>(new (std::nothrow) FirmwareCheckRequest);
     // Without a record no job can run; the arrival is dropped.
     if (request) {
       request->dialog = mainWnd;
-      request->slot = reinterpret_cast<ReaderSlot*>(lParam);
+      request->slot = slot;
       platform_.threads->StartDetached([request] { FirmwareCheckJob(*request); });
     }
   }

@@ -32,10 +32,12 @@ constexpr FixedInstaller kFixedInstallers[2] = {
 }  // namespace
 
 intptr_t CQarxServiceDlg::OnDownloadRequest(uintptr_t wParam, intptr_t lParam) {
+  // A request names this dialog; any other value comes from some other
+  // program of the desktop and is ignored.
+  if (wParam != reinterpret_cast<uintptr_t>(this)) return 0;
   auto args = std::shared_ptr<DownloadJobArgs>(new (std::nothrow) DownloadJobArgs);
   if (!args) return 0;
-  // The poster names the dialog; a request without one is meant for this one.
-  args->dialog = wParam != 0 ? reinterpret_cast<CQarxServiceDlg*>(wParam) : this;
+  args->dialog = this;
   args->kind = static_cast<int32_t>(lParam);
   platform_.threads->StartDetached([args = std::move(args)]() mutable { PackageDownloadJob(std::move(args)); });
   return 0;

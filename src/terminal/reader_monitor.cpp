@@ -93,6 +93,7 @@ void ReaderMonitorLoop::HandleName(const std::u16string& name) {
   for (ReaderSlot& slot : slots_) {
     if (slot.readerName.empty()) {
       slot.readerName = name;
+      slot.claimed = true;
       StartWatcher(slot);
       return;
     }

@@ -7,6 +7,7 @@
 #include "app/qarx_service_app.h"
 #include "app/qarx_service_dlg.h"
 #include "support/fake_platform.h"
+#include "terminal/reader_slot.h"
 
 namespace qarx {
 namespace {
@@ -109,9 +110,24 @@ TEST_F(DialogMessagesTest, CommandsWithANotificationCodeAreNotClicks) {
 }
 
 TEST_F(DialogMessagesTest, OnlyAReaderArrivalStartsAJob) {
-  for (uintptr_t code : {1, 2, 3, 7}) Send(WM_READER_EVENT, code, 0);
+  ReaderSlot& slot = g_readerSlots[0];
+  slot.readerName = u"VLT A";
+  slot.claimed = true;
+  const auto address = reinterpret_cast<intptr_t>(&slot);
+  for (uintptr_t code : {1, 2, 3, 7}) Send(WM_READER_EVENT, code, address);
   EXPECT_EQ(fake.threads.started(), 0);
-  Send(WM_READER_EVENT, 0, 5);
+  Send(WM_READER_EVENT, 0, address);
+  EXPECT_EQ(fake.threads.started(), 1);
+}
+
+// Any program of the desktop can post the private messages with any values:
+// a request that does not name this dialog starts nothing.
+TEST_F(DialogMessagesTest, DownloadRequestsNameThisDialog) {
+  CQarxServiceDlg other{fake.platform};
+  for (uintptr_t bogus : {uintptr_t{0}, uintptr_t{1}, reinterpret_cast<uintptr_t>(&other)})
+    Send(WM_DOWNLOAD_REQUEST, bogus, 3);
+  EXPECT_EQ(fake.threads.started(), 0);
+  Send(WM_DOWNLOAD_REQUEST, reinterpret_cast<uintptr_t>(&dlg), 3);
   EXPECT_EQ(fake.threads.started(), 1);
 }
 

@@ -73,6 +73,7 @@ class FirmwareCheckJobTest : public ::testing::Test {
            "VersionMinor=1\n");
     slotA.readerName = u"VLT A";
     slotB.readerName = u"VLT B";
+    slotA.claimed = slotB.claimed = true;
     pcsc.AddReader(u"VLT A");
     pcsc.AddReader(u"VLT B");
   }
@@ -105,8 +106,9 @@ class FirmwareCheckJobTest : public ::testing::Test {
   testing::FakeFiles files;
   testing::FakeProfile profile{files};
   CQarxServiceDlg dialog{fake.platform};
-  ReaderSlot slotA;
-  ReaderSlot slotB;
+  // Two slots of the table, as the monitor claims them.
+  ReaderSlot& slotA = g_readerSlots[0];
+  ReaderSlot& slotB = g_readerSlots[1];
 };
 
 TEST_F(FirmwareCheckJobTest, OutdatedFirmwareIsOfferedAndYesRequestsTheDownload) {
@@ -368,6 +370,13 @@ TEST_F(FirmwareCheckJobTest, OfferUnderWayElsewhereMeansOnlyTheSeparatorAndThePo
 TEST_F(FirmwareCheckJobTest, DialogStartsACheckOnlyForReaderArrived) {
   Terminal(u"VLT A", Answer(kTag1, kTag6, "1.0.0.2"));
   for (uintptr_t code : {1u, 2u, 3u, 4u}) dialog.WindowProc(WM_READER_EVENT, code, reinterpret_cast<intptr_t>(&slotA));
+  EXPECT_EQ(fake.threads.started(), 0);
+  // Another program's post: no slot of the table, or one never claimed.
+  ReaderSlot elsewhere;
+  elsewhere.readerName = u"VLT A";
+  for (intptr_t bogus : {intptr_t{0}, intptr_t{5}, reinterpret_cast<intptr_t>(&elsewhere),
+                         reinterpret_cast<intptr_t>(&g_readerSlots[31]), reinterpret_cast<intptr_t>(&slotA) + 1})
+    dialog.WindowProc(WM_READER_EVENT, 0, bogus);
   EXPECT_EQ(fake.threads.started(), 0);
   dialog.WindowProc(WM_READER_EVENT, 0, reinterpret_cast<intptr_t>(&slotA));
   EXPECT_EQ(fake.threads.started(), 1);

@@ -20,6 +20,7 @@
 #include "support/download_world.h"
 #include "support/fake_pcsc.h"
 #include "support/fake_text.h"
+#include "support/wait_until.h"
 #include "terminal/reader_slot.h"
 
 namespace qarx::console {
@@ -29,6 +30,7 @@ using testing::ConsoleBed;
 using qarx::testing::FakeAnswer;
 using qarx::testing::FakeCard;
 using qarx::testing::Hex;
+using qarx::testing::WaitUntil;
 
 // Opens once; waiting for it has a 10 s guard against hangs.
 class Gate {
@@ -138,7 +140,10 @@ TEST_F(ExitWithJobsTest, ExitDuringATransferLeavesTheJobNothingToTouch) {
       };
       const int startedBefore = fake.threads.started();
       StartService();
-      bed->ui->PostMessage(WM_DOWNLOAD_REQUEST, 0, kPackageControl);  // waits in the queue for the run
+      // The request names the dialog, which the start-up makes in place of
+      // the world's.
+      ASSERT_TRUE(WaitUntil([this] { return AfxGetMainWnd() && AfxGetMainWnd() != &world.dlg; }));
+      bed->ui->PostMessage(WM_DOWNLOAD_REQUEST, reinterpret_cast<uintptr_t>(AfxGetMainWnd()), kPackageControl);
       RunJobs(startedBefore + 1);
       ASSERT_TRUE(reached.Wait());
       ASSERT_TRUE(bed->ui->trayShown());
@@ -170,8 +175,9 @@ TEST_F(ExitWithJobsTest, ExitWhileAFirmwareCheckAsksLeavesTheAnswerWithoutEffect
   world.files.Put(u"VLT_Terminal_SetupConfig.ini",
                   "[ABC12]\nURL=http://update.test/abc12.exe\nVersionMajor=1\nVersionBuild=0\n"
                   "VersionRevision=0\nVersionMinor=2\n");
-  ReaderSlot slot;
+  ReaderSlot& slot = g_readerSlots[0];  // as the monitor claims it
   slot.readerName = u"VLT A";
+  slot.claimed = true;
 
   for (Road road : {Road::AnotherJob, Road::Signal}) {
     for (int answer : {IDYES, IDNO}) {

@@ -12,19 +12,10 @@
 #include <string>
 #include <thread>
 
+#include "support/wait_until.h"
 #include "ui/win32/win32_ui_port.h"
 
 namespace qarx::testing {
-
-// Waits until probe() holds; false after 10 s (a guard, not a measure).
-inline bool WaitUntil(const std::function<bool()>& probe) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!probe()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 // Runs target modally on this thread; steps run on a worker once the
 // dialog's initialisation is over. Steps end the run; one that fails ends it
