@@ -253,9 +253,7 @@ TEST_F(ConsoleUiTest, ALineSentOnThePromptEventAnswersTheBox) {
   ASSERT_EQ(mkfifo(stream.c_str(), 0600), 0);
   const int in = open(stream.c_str(), O_RDONLY | O_NONBLOCK);
   const int held = open(stream.c_str(), O_WRONLY);  // no end of file before the sink opens it
-  ASSERT_GE(in, 0);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(fcntl(in, F_SETFL, 0), 0);
+  ASSERT_TRUE(in >= 0 && held >= 0 && fcntl(in, F_SETFL, 0) == 0);
   const int capacity = fcntl(in, F_SETPIPE_SZ, 4096);
   ASSERT_GT(capacity, 0);
   std::atomic<int> taken{0};  // answers run as commands
