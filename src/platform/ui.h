@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,16 @@ class UiPort {
   // A message box that blocks only the calling thread; returns IDOK/IDYES/IDNO.
   virtual int MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
                          uint32_t style) = 0;
+  // MessageBox that calls opened, on the asking thread, once the box takes
+  // its answer: whoever is told of the question then may answer at once.
+  // Here opened comes just before MessageBox; a front-end whose box could
+  // miss an answer given that early (the console's next input line)
+  // overrides this.
+  virtual int TrackedMessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
+                                uint32_t style, const std::function<void()>& opened) {
+    opened();
+    return MessageBox(owner, text, caption, style);
+  }
   virtual void ShowWindow(int showCode) = 0;
   virtual bool IsWindowVisible() = 0;
   virtual bool TrayAdd(const TrayIconData& data) = 0;

@@ -218,8 +218,13 @@ void ConsoleUi::OnInputEnd() {
 
 // ---------------------------------------------------------------- boxes and menus
 
-int ConsoleUi::MessageBox(BoxOwner, const std::u16string& text, const std::u16string& caption,
+int ConsoleUi::MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
                           uint32_t style) {
+  return TrackedMessageBox(owner, text, caption, style, {});
+}
+
+int ConsoleUi::TrackedMessageBox(BoxOwner, const std::u16string& text, const std::u16string& caption,
+                                 uint32_t style, const std::function<void()>& opened) {
   Box box;
   box.yesNo = (style & 0xF) == MB_YESNO;
   std::unique_lock lock(mu_);
@@ -227,12 +232,20 @@ int ConsoleUi::MessageBox(BoxOwner, const std::u16string& text, const std::u16st
   if (inputEnded_) {
     // Nobody can answer: No / OK at once.
     streams_.out(shown + (box.yesNo ? " -> n" : " -> ok"));
+    lock.unlock();
+    if (opened) opened();
     return DefaultAnswer(box);
   }
-  // Registered before it is shown, so an answer typed at once finds it.
+  // Registered before it is shown or told, so an answer typed at once finds it.
   boxes_.push_back(&box);
   ++asking_;
   streams_.out(shown);
+  if (opened) {
+    // Unlocked: a line may answer the box meanwhile.
+    lock.unlock();
+    opened();
+    lock.lock();
+  }
   // The user-interface thread keeps its loop running while it asks.
   const bool pump = OnUiThreadLocked();
   while (!box.answered) {

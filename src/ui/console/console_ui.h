@@ -43,6 +43,10 @@ class ConsoleUi final : public UiPort {
   bool PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   int MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
                  uint32_t style) override;
+  // opened comes once the box is registered, so a line sent on its news
+  // answers it.
+  int TrackedMessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
+                        uint32_t style, const std::function<void()>& opened) override;
   void ShowWindow(int showCode) override;
   bool IsWindowVisible() override;
   bool TrayAdd(const TrayIconData& data) override;

@@ -8,6 +8,38 @@
 
 namespace qarx::events {
 
+namespace {
+
+std::string Older(const std::string& path, int n) { return path + "." + std::to_string(n); }
+
+// Moves path.0 to path.1 and the older files up as far as the first gap;
+// without a gap path.<keep> is dropped. Moves from the oldest down, so when
+// a rename fails every file is still there, in order, and a later call goes
+// on from where this one stopped.
+bool ShiftOlder(LogFile& file, const std::string& path, int keep) {
+  int gap = 1;
+  while (gap < keep && file.Exists(Older(path, gap))) ++gap;
+  for (int n = gap; n >= 1; --n)
+    if (!file.Rename(Older(path, n - 1), Older(path, n))) return false;
+  return true;
+}
+
+// Renames path to path.1, path.1 to path.2, ... up to path.<keep>, the
+// oldest dropped, in an order that loses nothing when a rename fails: the
+// live file goes to path.0 first, and only once it has are the older ones
+// moved. When it cannot be renamed (another program holds it) nothing moves
+// and it stays the live file. Closes the file either way.
+void RotateLog(LogFile& file, const std::string& path, int keep) {
+  file.Close();
+  // A path.0 left by a rotation cut short goes in place first: renaming the
+  // live file onto it would lose it.
+  if (file.Exists(Older(path, 0)) && !ShiftOlder(file, path, keep)) return;
+  if (!file.Rename(path, Older(path, 0))) return;
+  ShiftOlder(file, path, keep);  // what fails here is finished at the next rotation
+}
+
+}  // namespace
+
 ActivityLog::ActivityLog(std::string path, std::unique_ptr<LogFile> file, ActivityLogLimits limits)
     : path_(std::move(path)), file_(std::move(file)), limits_(limits) {}
 
@@ -97,8 +129,12 @@ void ActivityLog::Write(const Entry& entry) {
   int64_t size = 0;
   std::string error;
   bool ok = file_->Open(path_, size, error);
-  if (ok && size > 0 && size + static_cast<int64_t>(lines.size()) > limits_.maxBytes)
-    ok = file_->Rotate(path_, limits_.keep, error) && file_->Open(path_, size, error);
+  if (ok && size > 0 && size + static_cast<int64_t>(lines.size()) > limits_.maxBytes) {
+    // A live file that cannot be renamed yet takes the entry past the bound;
+    // the next entry tries again.
+    RotateLog(*file_, path_, limits_.keep);
+    ok = file_->Open(path_, size, error);
+  }
   if (ok) ok = file_->Append(lines, error);
   if (ok) {
     lost_ = 0;

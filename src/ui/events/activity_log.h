@@ -11,7 +11,8 @@
 // and every entry tries the file again, so the log picks up once space is
 // freed. The first failure is reported once through onError (standard
 // error by default). Before the file would grow past maxBytes it is rotated
-// to path.1 ... path.<keep>.
+// to path.1 ... path.<keep>; while another program holds it so that it
+// cannot be renamed, it grows past maxBytes and every entry tries again.
 #pragma once
 
 #include <chrono>

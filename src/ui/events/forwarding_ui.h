@@ -1,5 +1,6 @@
 // A UiPort that passes every call on to another one: the base of the
-// decorators, which override only what they add to.
+// decorators, which override only what they add to. TrackedMessageBox is
+// not passed on: its default goes through the decorator's own MessageBox.
 #pragma once
 
 #include "platform/ui.h"

@@ -1,6 +1,7 @@
 // What the activity log needs from the operating system: one append-only
-// file of this user, its rotation, and the local clock. Each OS build brings
-// one implementation (log_file_posix.cpp here).
+// file of this user, the renames of its rotation, and the local clock. Each
+// OS build brings one implementation (log_file_posix.cpp here); the order of
+// the renames is the activity log's own.
 #pragma once
 
 #include <chrono>
@@ -22,9 +23,14 @@ class LogFile {
   virtual bool Open(const std::string& path, int64_t& size, std::string& error) = 0;
   // Appends bytes in one write; on failure none of them stays in the file.
   virtual bool Append(std::string_view bytes, std::string& error) = 0;
-  // Closes the file and renames path to path.1, path.1 to path.2, ... up to
-  // path.<keep>; the oldest is dropped.
-  virtual bool Rotate(const std::string& path, int keep, std::string& error) = 0;
+  // Closes the file; the next Open opens it again.
+  virtual void Close() = 0;
+  // Whether there is a file (or anything else) at path; a link is not followed.
+  virtual bool Exists(const std::string& path) = 0;
+  // Renames from to to, replacing what is at to. False when from stays where
+  // it is: missing, or held by another program that does not share it for
+  // deleting (Windows).
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
 };
 
 std::unique_ptr<LogFile> MakeLogFile();

@@ -105,25 +105,21 @@ class PosixLogFile final : public LogFile {
     return true;
   }
 
-  bool Rotate(const std::string& path, int keep, std::string& error) override {
-    Close();
-    for (int i = keep; i >= 1; --i) {
-      const std::string from = i == 1 ? path : path + "." + std::to_string(i - 1);
-      const std::string to = path + "." + std::to_string(i);
-      if (rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT) {
-        error = Reason(to);
-        return false;
-      }
-    }
-    return true;
-  }
-
- private:
-  void Close() {
+  void Close() override {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
   }
 
+  bool Exists(const std::string& path) override {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+  }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0;
+  }
+
+ private:
   int fd_ = -1;
   dev_t dev_ = 0;
   ino_t ino_ = 0;

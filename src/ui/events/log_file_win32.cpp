@@ -74,28 +74,21 @@ class Win32LogFile final : public LogFile {
     return false;
   }
 
-  bool Rotate(const std::string& path, int keep, std::string& error) override {
-    Close();
-    const std::wstring base = WidePath(path);
-    DeleteFileW((base + L"." + std::to_wstring(keep)).c_str());
-    for (int n = keep - 1; n >= 1; --n) {
-      MoveFileExW((base + L"." + std::to_wstring(n)).c_str(), (base + L"." + std::to_wstring(n + 1)).c_str(),
-                  MOVEFILE_REPLACE_EXISTING);
-    }
-    if (!MoveFileExW(base.c_str(), (base + L".1").c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      error = Reason(path);
-      return false;
-    }
-    return true;
-  }
-
- private:
-  void Close() {
+  void Close() override {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
     size_ = 0;
   }
 
+  bool Exists(const std::string& path) override {
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  }
+
+ private:
   HANDLE file_ = INVALID_HANDLE_VALUE;
   int64_t size_ = 0;
 };

@@ -32,14 +32,17 @@ std::string AnswerName(int answer) {
 int RecordingUi::MessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
                             uint32_t style) {
   const int64_t id = nextPromptId_++;
-  sink_.Emit("prompt", EventFields()
-                           .Int("id", id)
-                           .Str("caption", caption)
-                           .Str("text", text)
-                           .Str("buttons", BoxButtons(style))
-                           .Str("icon", BoxIcon(style))
-                           .Str("modal", BoxModality(owner, style)));
-  const int answer = inner_.MessageBox(owner, text, caption, style);
+  // Written once the box takes its answer, so a reader may answer it as
+  // soon as it reads the question.
+  const int answer = inner_.TrackedMessageBox(owner, text, caption, style, [&] {
+    sink_.Emit("prompt", EventFields()
+                             .Int("id", id)
+                             .Str("caption", caption)
+                             .Str("text", text)
+                             .Str("buttons", BoxButtons(style))
+                             .Str("icon", BoxIcon(style))
+                             .Str("modal", BoxModality(owner, style)));
+  });
   sink_.Emit("answer", EventFields().Int("id", id).Str("answer", AnswerName(answer)));
   return answer;
 }

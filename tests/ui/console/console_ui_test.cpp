@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "common/qarx_types.h"
 #include "console_harness.h"
 #include "ui/console/console_commands.h"
+#include "ui/events/recording_ui.h"
 
 namespace qarx::console {
 namespace {
@@ -234,6 +240,58 @@ TEST_F(ConsoleUiTest, WorkerBoxesAreAnsweredOldestFirst) {
   EXPECT_EQ(ok, IDOK);
   EXPECT_TRUE(Routed(target).empty());  // answers are not commands
   Finish();
+}
+
+// The event stream is a FIFO whose reader answers a question on the first
+// bytes of its line, while the sink is still writing the rest (the text is
+// longer than the pipe holds), and lets the sink go on only once the console
+// has taken the answer: the earliest any reader can answer.
+TEST_F(ConsoleUiTest, ALineSentOnThePromptEventAnswersTheBox) {
+  char dir[] = "/tmp/qarx-prompt-test-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string stream = std::string(dir) + "/events";
+  ASSERT_EQ(mkfifo(stream.c_str(), 0600), 0);
+  const int in = open(stream.c_str(), O_RDONLY | O_NONBLOCK);
+  const int held = open(stream.c_str(), O_WRONLY);  // no end of file before the sink opens it
+  ASSERT_TRUE(in >= 0 && held >= 0 && fcntl(in, F_SETFL, 0) == 0);
+  const int capacity = fcntl(in, F_SETPIPE_SZ, 4096);
+  ASSERT_GT(capacity, 0);
+  std::atomic<int> taken{0};  // answers run as commands
+  target.onMessage = [&](uint32_t message, uintptr_t, intptr_t) {
+    if (message == WM_COMMAND && ++taken) bed.Type("ok");  // the box still waits for a line
+    if (message == kStopMessage) bed.ui->EndModal(2);
+  };
+  bed.Start(target);
+  std::thread answerer([&] {
+    std::string start;  // of the line being read
+    int marks = 0;
+    char buffer[4096];
+    for (ssize_t n; (n = read(in, buffer, sizeof buffer)) > 0;) {
+      for (const char c : std::string_view(buffer, static_cast<size_t>(n))) {
+        if (c == '\n') start.clear();
+        if (c == '\n' || start.size() > 40) continue;
+        start += c;
+        if (!start.ends_with(R"("ev":"prompt")")) continue;
+        const std::string mark = "mark-" + std::to_string(++marks);
+        bed.Type("ok");
+        bed.Type(mark);  // an unknown command: its error line shows "ok" was taken
+        EXPECT_TRUE(bed.err.WaitFor(mark));
+      }
+    }
+  });
+  {
+    events::EventSink sink(stream, events::EventSink::Clock::now());
+    events::RecordingUi ui(*bed.ui, sink);
+    const std::u16string text(4 * static_cast<size_t>(capacity), u'x');
+    for (int round = 0; round < 200; ++round)
+      EXPECT_EQ(ui.MessageBox(BoxOwner::None, text, u"Error", MB_OK), IDOK);
+  }
+  close(held);
+  answerer.join();
+  close(in);
+  Finish();
+  EXPECT_EQ(taken, 0);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(ConsoleUiTest, TheLoopKeepsRunningWhileItsOwnThreadAsks) {

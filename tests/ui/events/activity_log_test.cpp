@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <semaphore>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -118,6 +120,26 @@ class ActivityFile : public ::testing::Test {
 
   static void Line(ActivityLog& log, const std::string& text) { log.Record("log", EventFields().Str("text", text)); }
 
+  // Entries "log N" followed by a kilobyte, from next on.
+  static void Numbered(ActivityLog& log, int& next, int count) {
+    for (int i = 0; i < count; ++i) Line(log, std::to_string(next++) + " " + std::string(1000, 'x'));
+  }
+
+  // The N of every entry "log N ..." in the log's files, the oldest file
+  // first (path.0 is one that has just been rotated).
+  std::vector<int> History() const {
+    std::vector<int> numbers;
+    for (const char* suffix : {".3", ".2", ".1", ".0", ""})
+      for (const auto& entry : Entries(path_ + suffix)) numbers.push_back(std::stoi(entry.substr(4)));
+    return numbers;
+  }
+  // first, first + 1, ... last.
+  static std::vector<int> Consecutive(int first, int last) {
+    std::vector<int> numbers;
+    for (int n = first; n <= last; ++n) numbers.push_back(n);
+    return numbers;
+  }
+
   fs::path dir_;
   std::string path_;
   std::vector<std::string> errors_;
@@ -177,27 +199,72 @@ TEST_F(ActivityFile, RotatesBeforeOneMebibyteAndKeepsThreeOldFiles) {
   constexpr int kEntries = 4600;  // about 4.5 MiB in 1 KiB entries
   {
     auto log = Log();
-    for (int i = 0; i < kEntries; ++i) {
-      Line(*log, std::to_string(i) + " " + std::string(1000, 'x'));
-      if (i % 500 == 499) {
-        ASSERT_TRUE(log->Flush(seconds(30)));  // the queue never overflows
-      }
+    for (int next = 0; next < kEntries;) {
+      Numbered(*log, next, std::min(500, kEntries - next));
+      ASSERT_TRUE(log->Flush(seconds(30)));  // the queue never overflows
     }
   }
-  std::vector<std::string> all;
   for (const char* suffix : {".3", ".2", ".1", ""}) {
     const std::string file = path_ + suffix;
     ASSERT_TRUE(fs::exists(file)) << file;
     EXPECT_LE(fs::file_size(file), 1u << 20) << file;
-    const auto entries = Entries(file);
-    all.insert(all.end(), entries.begin(), entries.end());
   }
   EXPECT_FALSE(fs::exists(path_ + ".4"));
+  EXPECT_FALSE(fs::exists(path_ + ".0"));
   EXPECT_GT(fs::file_size(path_ + ".1"), (1u << 20) - 1100);  // rotated at the bound, not before
   // The newest entries, none missing.
-  ASSERT_GT(all.size(), 3000u);
-  for (size_t i = 0; i < all.size(); ++i)
-    ASSERT_EQ(all[i].substr(0, all[i].find(' ', 4)), "log " + std::to_string(kEntries - all.size() + i));
+  const auto history = History();
+  ASSERT_GT(history.size(), 3000u);
+  EXPECT_EQ(history, Consecutive(kEntries - static_cast<int>(history.size()), kEntries - 1));
+}
+
+// The real file, except that the files another program holds open without
+// sharing them for deleting (a viewer, on Windows) cannot be renamed, nor
+// replaced.
+class HeldFiles final : public LogFile {
+ public:
+  explicit HeldFiles(const std::set<std::string>& held) : held_(held) {}
+  bool Open(const std::string& path, int64_t& size, std::string& error) override {
+    return file_->Open(path, size, error);
+  }
+  bool Append(std::string_view bytes, std::string& error) override { return file_->Append(bytes, error); }
+  void Close() override { file_->Close(); }
+  bool Exists(const std::string& path) override { return file_->Exists(path); }
+  bool Rename(const std::string& from, const std::string& to) override {
+    return !held_.contains(from) && !held_.contains(to) && file_->Rename(from, to);
+  }
+
+ private:
+  const std::set<std::string>& held_;
+  const std::unique_ptr<LogFile> file_ = MakeLogFile();
+};
+
+TEST_F(ActivityFile, AHeldFileKeepsTheLiveOneGrowingUntilLetGoAndNothingIsLost) {
+  ActivityLogLimits limits;
+  limits.maxBytes = 4400;  // four entries to a file
+  const struct {
+    std::string held;
+    int oldestWhileHeld, oldestAfter;  // the oldest entry kept
+  } cases[] = {{"", 0, 4}, {".1", 4, 8}, {".3", 0, 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("held: activity.log" + c.held);
+    fs::remove_all(fs::path(path_).parent_path());
+    std::set<std::string> held;
+    ActivityLog log(path_, std::make_unique<HeldFiles>(held), limits);
+    int next = 0;
+    Numbered(log, next, 16);  // .3, .2, .1 and the live file full
+    ASSERT_TRUE(log.Flush(seconds(10)));
+    held.insert(path_ + c.held);
+    Numbered(log, next, 12);
+    ASSERT_TRUE(log.Flush(seconds(10)));
+    EXPECT_EQ(History(), Consecutive(c.oldestWhileHeld, 27));
+
+    held.clear();
+    Numbered(log, next, 1);
+    ASSERT_TRUE(log.Flush(seconds(10)));
+    EXPECT_EQ(History(), Consecutive(c.oldestAfter, 28));
+    EXPECT_FALSE(fs::exists(path_ + ".0"));
+  }
 }
 
 TEST_F(ActivityFile, ARemovedFileIsMadeAgainAndLinksAndOtherUsersFilesAreRefused) {
@@ -249,7 +316,9 @@ class StuckFile : public LogFile {
     text_ += bytes;
     return true;
   }
-  bool Rotate(const std::string&, int, std::string&) override { return true; }
+  void Close() override {}
+  bool Exists(const std::string&) override { return false; }
+  bool Rename(const std::string&, const std::string&) override { return true; }
 
  private:
   std::string& text_;
