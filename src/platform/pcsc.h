@@ -74,6 +74,10 @@ class PcscPort {
   // caller's count is out of date (winscard): a change between two waits
   // is then never missed.
   virtual bool PnpCountsReaders() const { return false; }
+  // Returns once the resource manager has started, where the platform can
+  // tell (Windows: the event of SCardAccessStartedEvent); at once elsewhere.
+  // Since Windows 8 the smart-card service starts only with the first reader.
+  virtual void WaitForServiceStart() {}
 };
 
 }  // namespace qarx

@@ -38,7 +38,16 @@ ReaderMonitorLoop::~ReaderMonitorLoop() {
 }
 
 bool ReaderMonitorLoop::Start() {
-  if (platform_.pcsc->EstablishContext(SCARD_SCOPE_SYSTEM, context_) != SCARD_S_SUCCESS) {
+  int32_t established = platform_.pcsc->EstablishContext(SCARD_SCOPE_SYSTEM, context_);
+  // The smart-card service is not running (yet): on Windows 8 and later it
+  // starts with the first reader, on Linux pcscd may start after us. That is
+  // no failure to show: wait for it, trying at most once a second.
+  while (established == SCARD_E_NO_SERVICE || established == SCARD_E_SERVICE_STOPPED) {
+    platform_.pcsc->WaitForServiceStart();
+    platform_.threads->Sleep(kServiceStartRetryMs);
+    established = platform_.pcsc->EstablishContext(SCARD_SCOPE_SYSTEM, context_);
+  }
+  if (established != SCARD_S_SUCCESS) {
     platform_.ui->MessageBox(BoxOwner::None, std::u16string(kMonitorStartFailedText),
                              std::u16string(kErrorCaption), MB_OK);
     return false;

@@ -19,6 +19,8 @@ class CQarxServiceDlg;
 inline constexpr std::u16string_view kReaderPrefix = u"VLT";
 inline constexpr std::u16string_view kPnpNotificationReader = u"\\\\?PNP?\\NOTIFICATION";
 inline constexpr uint32_t kReaderListCapacity = 1024;  // UTF-16 code units
+// Between two tries to reach a smart-card service that is not running yet.
+inline constexpr uint32_t kServiceStartRetryMs = 1000;
 inline constexpr std::u16string_view kMonitorStartFailedText = u"Fail：start automatic monitor";
 
 // Makes dialog the target of every WM_READER_EVENT. Called once, before the

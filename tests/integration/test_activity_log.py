@@ -123,6 +123,19 @@ class LastMoment(unittest.TestCase):
             self.assertEqual([text for _, text in svc.activity_entries()], kept_entries(svc.events()))
 
 
+class Warnings(unittest.TestCase):
+    def test_a_warning_before_the_file_exists_is_in_it_and_on_standard_error(self):
+        # A front-end this build does not have: the console is used instead.
+        with Service(answer="no", ui="win32") as svc:
+            svc.wait_event("window", show=0)
+            svc.send("exit")
+            self.assertEqual(svc.wait_exit(), 0)
+            warning = "qarx-service: this build has no win32 front-end; using the console"
+            self.assertIn(warning, svc.stderr_lines())
+            self.assertEqual([text for _, text in svc.activity_entries()][:1], ["warning " + warning])
+            self.assertEqual([e["text"] for e in svc.events() if e["ev"] == "warning"], [warning])
+
+
 class UnwritableFile(unittest.TestCase):
     """A tmpfs of its own per test: mounted read-only, or filled up."""
 
@@ -151,10 +164,10 @@ class UnwritableFile(unittest.TestCase):
         folder = self.mount("ro,size=64k")
         with self.service(folder) as svc:
             svc.wait_event("window", show=0)
-            svc.wait_stderr(REPORT)
             for command, line in (("sysinfo", "系统信息"), ("browser", "系统默认浏览器")):
                 svc.send(command)
                 svc.wait_stdout(line)
+                svc.wait_stderr(REPORT)
             self.assertEqual(svc.stop(), 0)
             self.assertEqual(len(self.reports(svc)), 1, svc.stderr_lines())
             self.assertIn(svc.activity_log_path, self.reports(svc)[0])

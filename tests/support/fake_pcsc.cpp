@@ -66,6 +66,11 @@ int32_t FakePcsc::EstablishContext(uint32_t scope, ScardContext& context) {
   return SCARD_S_SUCCESS;
 }
 
+void FakePcsc::WaitForServiceStart() {
+  std::lock_guard lock(mu_);
+  Record("await service");
+}
+
 int32_t FakePcsc::ReleaseContext(ScardContext context) {
   std::lock_guard lock(mu_);
   Record("release " + std::to_string(context));

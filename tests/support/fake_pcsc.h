@@ -30,6 +30,7 @@ struct FakeCard {
 class FakePcsc : public PcscPort {
  public:
   int32_t EstablishContext(uint32_t scope, ScardContext& context) override;
+  void WaitForServiceStart() override;
   int32_t ReleaseContext(ScardContext context) override;
   int32_t ListReaders(ScardContext context, std::u16string& multiString, uint32_t& length) override;
   int32_t GetStatusChange(ScardContext context, uint32_t timeoutMs, ReaderState* states, uint32_t count) override;

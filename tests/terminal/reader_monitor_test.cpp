@@ -22,8 +22,8 @@ class ReaderMonitorTest : public testing::ReaderFixture {
   ReaderMonitorLoop loop{fake.platform, slots};
 };
 
-TEST_F(ReaderMonitorTest, NoServiceAtStartShowsTheErrorOnceAndMonitorsNothing) {
-  pcsc.Script(FakePcsc::Call::Establish, {SCARD_E_NO_SERVICE});
+TEST_F(ReaderMonitorTest, ContextRefusedAtStartShowsTheErrorOnceAndMonitorsNothing) {
+  pcsc.Script(FakePcsc::Call::Establish, {SCARD_F_COMM_ERROR});
   ReaderMonitor(fake.platform);  // returns: the thread ends
   ASSERT_EQ(fake.ui.boxes().size(), 1u);
   const auto box = fake.ui.boxes()[0];
@@ -32,6 +32,21 @@ TEST_F(ReaderMonitorTest, NoServiceAtStartShowsTheErrorOnceAndMonitorsNothing) {
   EXPECT_EQ(box.caption, u"Error");
   EXPECT_EQ(box.style, 0u);  // MB_OK
   EXPECT_EQ(pcsc.calls(), std::vector<std::string>{"establish 2"});
+}
+
+// A smart-card service that is not running yet (it starts with the first
+// reader) is waited for without a box, one try a second, and then watched.
+TEST_F(ReaderMonitorTest, ServiceNotRunningAtStartIsWaitedForWithoutABox) {
+  pcsc.Script(FakePcsc::Call::Establish, {SCARD_E_NO_SERVICE, SCARD_E_SERVICE_STOPPED});
+  pcsc.AddReader(u"VLT Test 00 00");
+  StartAndPass();
+  EXPECT_TRUE(fake.ui.boxes().empty());
+  const auto calls = pcsc.calls();
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 6),
+            (std::vector<std::string>{"establish 2", "await service", "establish 2", "await service", "establish 2",
+                                      "list 1"}));
+  EXPECT_EQ(fake.threads.sleeps(), (std::vector<uint32_t>{1000, 1000}));
+  EXPECT_EQ(Events(), (std::vector<ReaderEventRecord>{{kReaderArrived, &slots[0]}}));
 }
 
 TEST_F(ReaderMonitorTest, TerminalPresentAtStartIsFoundBeforeTheFirstWait) {

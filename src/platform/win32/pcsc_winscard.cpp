@@ -87,6 +87,16 @@ class WinScard final : public PcscPort {
   int32_t Cancel(ScardContext context) override { return Code(SCardCancel(static_cast<SCARDCONTEXT>(context))); }
 
   bool PnpCountsReaders() const override { return true; }
+
+  // The event is set while the smart-card service runs; on Windows 8 and
+  // later the service starts with the first reader and stops a while after
+  // the last one has gone.
+  void WaitForServiceStart() override {
+    HANDLE started = SCardAccessStartedEvent();
+    if (!started) return;
+    WaitForSingleObject(started, INFINITE);
+    SCardReleaseStartedEvent();
+  }
 };
 
 }  // namespace

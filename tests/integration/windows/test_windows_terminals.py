@@ -112,6 +112,16 @@ class WindowsTerminals(unittest.TestCase):
         self.wait_count(svc, lambda: self.opens(svc), 2, "second portal page")
         self.assertEqual(self.stop(svc), 0)
 
+    def test_smart_card_service_that_starts_with_the_first_reader_is_waited_for_without_a_box(self):
+        self.readers.stop_service()  # as at sign-in on a PC whose terminal was never plugged in
+        svc = self.service("no")
+        self.wait_for(svc, lambda: any(self.logs(svc, t) for t in ENVIRONMENT_CHECK_END), "start-up check done")
+        self.readers.start_service()
+        self.readers.plug("t1", "VLT Desk 0", CURRENT)
+        self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check of the terminal plugged in")
+        self.assertEqual([e for e in svc.events() if e["ev"] == "prompt" and "monitor" in e["text"]], [])
+        self.assertEqual(self.stop(svc), 0)
+
     def test_smart_card_service_stopped_and_started_again_is_survived(self):
         self.readers.plug("t1", "VLT Desk 0", CURRENT)
         svc = self.service("no")

@@ -110,7 +110,44 @@ namespace fake_scard {
 LONG WaitForStatusChange(SCARDCONTEXT handle, DWORD timeout, LPSCARD_READERSTATEW records, DWORD count);
 }
 
+namespace {
+
+// SCardAccessStartedEvent's event: set while the service runs, kept so by a
+// thread of the DLL that follows the control folder.
+HANDLE g_started = nullptr;
+
+DWORD WINAPI FollowService(LPVOID) {
+  Handle notice(FindFirstChangeNotificationW(ControlFolder().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
+  for (;;) {
+    if (ReadWorld().running) {
+      SetEvent(g_started);
+    } else {
+      ResetEvent(g_started);
+    }
+    if (notice.value == INVALID_HANDLE_VALUE) {
+      Sleep(kRecheckMs);
+    } else {
+      WaitForSingleObject(notice.value, INFINITE);
+      FindNextChangeNotification(notice.value);
+    }
+  }
+}
+
+}  // namespace
+
 extern "C" {
+
+HANDLE WINAPI SCardAccessStartedEvent(void) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (g_started == nullptr) {
+    g_started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE follower = CreateThread(nullptr, 0, &FollowService, nullptr, 0, nullptr);
+    if (follower) CloseHandle(follower);
+  }
+  return g_started;
+}
+
+void WINAPI SCardReleaseStartedEvent(void) {}
 
 LONG WINAPI SCardEstablishContext(DWORD scope, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
   if (context == nullptr) return static_cast<LONG>(SCARD_E_INVALID_PARAMETER);
