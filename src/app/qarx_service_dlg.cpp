@@ -76,6 +76,14 @@ intptr_t CQarxServiceDlg::WindowProc(uint32_t message, uintptr_t wParam, intptr_
       return OnDownloadRequest(wParam, lParam);
     case WM_TRAY_NOTIFY:
       return OnTrayNotify(wParam, lParam);
+    case WM_TASKBAR_CREATED:
+      OnTaskbarCreated();
+      return 0;
+    case WM_ENDSESSION:
+      // The user signs out or the PC shuts down: leave as the tray menu's
+      // Exit does, while there is still time to.
+      if (wParam != 0) ExitService();
+      return 0;
     default:
       return 0;
   }
@@ -173,17 +181,23 @@ TrayIconData CQarxServiceDlg::TrayRecord() const {
   return data;
 }
 
+// The record that adds the icon: its message, icon and tip as well.
+TrayIconData CQarxServiceDlg::ShownTrayRecord() const {
+  TrayIconData data = TrayRecord();
+  data.uFlags = kTrayIconFlags;
+  data.uCallbackMessage = WM_TRAY_NOTIFY;
+  data.hIcon = m_hIcon;
+  data.szTip = kTrayTip;
+  return data;
+}
+
 void CQarxServiceDlg::UpdateTrayIcon(bool remove) {
   if (Ended()) return;
-  TrayIconData data = TrayRecord();
+  const TrayIconData data = remove ? TrayRecord() : ShownTrayRecord();
   NamedMutex* lock = m_hTrayMutex.get();
   if (lock) lock->Wait();
   if (!remove) {
     const int32_t count = ++m_nTrayRefCount;
-    data.uFlags = kTrayIconFlags;
-    data.uCallbackMessage = WM_TRAY_NOTIFY;
-    data.hIcon = m_hIcon;
-    data.szTip = kTrayTip;
     if (count == 1) {
       platform_.ui->TrayAdd(data);
       ShowWindow(SW_SHOWNORMAL);
@@ -195,6 +209,16 @@ void CQarxServiceDlg::UpdateTrayIcon(bool remove) {
       ShowWindow(SW_HIDE);
     }
   }
+  if (lock) lock->Release();
+}
+
+// A restarted taskbar has lost every icon: the one of a running download is
+// added again.
+void CQarxServiceDlg::OnTaskbarCreated() {
+  if (Ended()) return;
+  NamedMutex* lock = m_hTrayMutex.get();
+  if (lock) lock->Wait();
+  if (m_nTrayRefCount > 0) platform_.ui->TrayAdd(ShownTrayRecord());
   if (lock) lock->Release();
 }
 

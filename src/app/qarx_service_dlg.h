@@ -72,6 +72,7 @@ class CQarxServiceDlg : public MessageTarget {
   void OnNcPaint();
   intptr_t OnQueryDragIcon() const { return m_hIcon; }
   intptr_t OnTrayNotify(uintptr_t wParam, intptr_t lParam);
+  void OnTaskbarCreated();
   void OnOK();
   void OnCancel();
   void OnTimer(uintptr_t timerId);
@@ -94,6 +95,7 @@ class CQarxServiceDlg : public MessageTarget {
  private:
   void OnCommand(uint32_t id);
   TrayIconData TrayRecord() const;
+  TrayIconData ShownTrayRecord() const;
   bool Ended() const { return ended_; }
 
   // Set by ExitService and when the modal run returns; never cleared.

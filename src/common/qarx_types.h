@@ -19,6 +19,8 @@ enum PackageKind : int32_t {
 
 // Window-system message numbers (as Windows numbers them).
 inline constexpr uint32_t WM_PAINT = 15;
+inline constexpr uint32_t WM_QUERYENDSESSION = 17;
+inline constexpr uint32_t WM_ENDSESSION = 22;
 inline constexpr uint32_t WM_QUERYDRAGICON = 55;
 inline constexpr uint32_t WM_NCPAINT = 133;
 inline constexpr uint32_t WM_INITDIALOG = 272;
@@ -27,6 +29,11 @@ inline constexpr uint32_t WM_TIMER = 275;
 inline constexpr uint32_t WM_LBUTTONDOWN = 513;
 inline constexpr uint32_t WM_RBUTTONDOWN = 516;
 inline constexpr uint32_t WM_USER = 1024;
+inline constexpr uint32_t WM_APP = 0x8000;
+// The shell's "TaskbarCreated" (a restarted taskbar: icons must be added
+// again). Windows numbers it at run time; a front-end that has a shell passes
+// it on under this number.
+inline constexpr uint32_t WM_TASKBAR_CREATED = WM_APP + 2;
 
 // The dialog's private messages.
 inline constexpr uint32_t WM_DOWNLOAD_REQUEST = WM_USER + 101;  // 1125

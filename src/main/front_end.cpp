@@ -5,7 +5,7 @@
 namespace qarx::service {
 
 FrontEndKind ChooseFrontEnd(const char* value, bool hasDisplay, FrontEndKind desktop,
-                            void (*warn)(std::string_view)) {
+                            const std::function<void(std::string_view)>& warn) {
   const FrontEndKind fallback = hasDisplay ? desktop : FrontEndKind::Console;
   const std::string choice = value ? value : "";
   if (choice.empty()) return fallback;

@@ -3,6 +3,7 @@
 // present, else the console.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace qarx::service {
@@ -14,6 +15,6 @@ enum class FrontEndKind { Console, Qt, Win32 };
 // An unknown or unavailable choice falls back to the default with one line
 // through warn.
 FrontEndKind ChooseFrontEnd(const char* value, bool hasDisplay, FrontEndKind desktop,
-                            void (*warn)(std::string_view));
+                            const std::function<void(std::string_view)>& warn);
 
 }  // namespace qarx::service

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/qarx_service_app.h"
 #include "common/qarx_types.h"
@@ -23,10 +25,31 @@
 
 namespace {
 
-void WarnLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fputc('\n', stderr);
-}
+// The program's own warnings. A program started at sign-in has no console
+// (on Windows it is a windows-subsystem one), so each also goes to the
+// system's debug output and, once the activity log exists, into it; those
+// that come before it are kept until then.
+class Warnings {
+ public:
+  void operator()(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    qarx::os::DebugLine(line);
+    if (instruments_)
+      instruments_->Warn(line);
+    else
+      early_.emplace_back(line);
+  }
+  void LogTo(qarx::events::Instrumentation& instruments) {
+    instruments_ = &instruments;
+    for (const std::string& line : early_) instruments.Warn(line);
+    early_.clear();
+  }
+
+ private:
+  qarx::events::Instrumentation* instruments_ = nullptr;
+  std::vector<std::string> early_;
+};
 
 }  // namespace
 
@@ -49,21 +72,36 @@ int main(int argc, char** argv) {
 #else
   constexpr FrontEndKind kDesktop = FrontEndKind::Console;
 #endif
+  Warnings warn;
+  const auto warnLine = [&warn](std::string_view line) { warn(line); };
   const std::optional<std::string> choice = qarx::os::Environment("QARX_UI");
   [[maybe_unused]] const auto kind =
-      qarx::service::ChooseFrontEnd(choice ? choice->c_str() : nullptr, qarx::os::HasDisplay(), kDesktop, WarnLine);
+      qarx::service::ChooseFrontEnd(choice ? choice->c_str() : nullptr, qarx::os::HasDisplay(), kDesktop, warnLine);
+
+  // The process ends here once the dialog's run is over; on Windows also
+  // from inside the run when the user signs out, before Windows ends it.
+  qarx::events::Instrumentation* instrumentsAtExit = nullptr;
+  const auto leave = [&instrumentsAtExit](int code) {
+    // Worker threads (reader monitor, jobs) are never joined and may still
+    // use the ports: leave without running destructors, as the process
+    // would end under them anyway.
+    if (instrumentsAtExit) instrumentsAtExit->FlushBeforeExit();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+  };
 
   std::unique_ptr<qarx::UiPort> frontEnd;
 #ifdef QARX_HAVE_QT
   if (kind == qarx::service::FrontEndKind::Qt) {
     frontEnd = qarx::MakeQtUi(argc, argv);
-    if (!frontEnd) WarnLine("qarx-service: no display for the Qt front-end; using the console");
+    if (!frontEnd) warnLine("qarx-service: no display for the Qt front-end; using the console");
   }
 #endif
 #ifdef QARX_HAVE_WIN32_UI
   if (kind == FrontEndKind::Win32) {
-    frontEnd = qarx::MakeWin32Ui();
-    if (!frontEnd) WarnLine("qarx-service: this session shows no windows; using the console");
+    frontEnd = qarx::MakeWin32Ui([&leave] { leave(qarx::theApp.ExitInstance()); });
+    if (!frontEnd) warnLine("qarx-service: this session shows no windows; using the console");
   }
 #endif
   (void)argc;
@@ -81,19 +119,14 @@ int main(int argc, char** argv) {
     };
   }
 
-  const auto settings = qarx::events::SettingsFromEnvironment(WarnLine);
+  const auto settings = qarx::events::SettingsFromEnvironment(warnLine);
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();
   platform.launcher = &instruments.launcher();
   if (console) static_cast<qarx::console::ConsoleUi&>(*frontEnd).SetActivityLogPath(instruments.activityLogPath());
+  warn.LogTo(instruments);
+  instrumentsAtExit = &instruments;
 
   qarx::theApp.InitInstance(platform);
-  const int code = qarx::theApp.ExitInstance();
-  // Worker threads (reader monitor, jobs) are never joined and may still use
-  // the ports: leave without running destructors, as the process would end
-  // under them anyway.
-  instruments.FlushBeforeExit();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(code);
+  leave(qarx::theApp.ExitInstance());
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -43,6 +44,11 @@ void PrepareProcess();
 
 // A desktop the graphical front-end can use is present.
 bool HasDisplay();
+
+// A line for whoever watches the system's debug output (OutputDebugStringW
+// on Windows, where a program started at sign-in has no console; nothing
+// elsewhere).
+void DebugLine(std::string_view utf8);
 
 // An environment variable as UTF-8; nullopt when unset or empty.
 std::optional<std::string> Environment(const char* name);

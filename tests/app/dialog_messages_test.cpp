@@ -163,6 +163,26 @@ TEST_F(DialogMessagesTest, MinimisedPaintCentresTheIconTruncatingTowardsZero) {
   EXPECT_EQ(Send(WM_PAINT, 0, 0), Calls{});
 }
 
+// Signing out ends the service as Exit does; a sign-out that was called off
+// (wParam 0) changes nothing.
+TEST_F(DialogMessagesTest, EndOfTheSessionExitsLikeTheTrayMenu) {
+  EXPECT_EQ(Send(WM_ENDSESSION, 0, 0), Calls{});
+  EXPECT_FALSE(fake.ui.ended());
+  EXPECT_EQ(Send(WM_ENDSESSION, 1, 0), (Calls{"tray delete 128", "end 2"}));
+}
+
+// A restarted taskbar gets the icon of a running download again, and only
+// that one.
+TEST_F(DialogMessagesTest, RestartedTaskbarGetsTheIconOfADownloadAgain) {
+  EXPECT_EQ(Send(WM_TASKBAR_CREATED, 0, 0), Calls{});
+  dlg.UpdateTrayIcon(false);
+  fake.ui.ClearCalls();
+  EXPECT_EQ(Send(WM_TASKBAR_CREATED, 0, 0), Calls{"tray add 128"});
+  dlg.UpdateTrayIcon(true);
+  fake.ui.ClearCalls();
+  EXPECT_EQ(Send(WM_TASKBAR_CREATED, 0, 0), Calls{});
+}
+
 TEST_F(DialogMessagesTest, ExitServiceDeletesTheIconEvenWhenNoneIsShown) {
   ASSERT_FALSE(fake.ui.trayShown());
   fake.ui.ClearCalls();

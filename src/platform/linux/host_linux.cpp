@@ -18,6 +18,8 @@ void PrepareProcess() {
 
 bool HasDisplay() { return Environment("DISPLAY") || Environment("WAYLAND_DISPLAY"); }
 
+void DebugLine(std::string_view) {}
+
 std::optional<std::string> Environment(const char* name) {
   const char* value = std::getenv(name);
   if (!value || !*value) return std::nullopt;

@@ -42,6 +42,11 @@ void PrepareProcess() {
 
 bool HasDisplay() { return true; }
 
+void DebugLine(std::string_view utf8) {
+  const std::u16string line = FromUtf8(std::string(utf8) + "\n");
+  OutputDebugStringW(win32::Wide(line));
+}
+
 std::optional<std::string> Environment(const char* name) {
   const std::u16string wideName = FromUtf8(name);
   const DWORD needed = GetEnvironmentVariableW(win32::Wide(wideName), nullptr, 0);

@@ -38,7 +38,8 @@
 
 // Every SDK macro that a port also defines, as (name).
 #define QARX_SDK_SHARED_VALUES(X)                                                                      \
-  X(WM_PAINT) X(WM_QUERYDRAGICON) X(WM_NCPAINT) X(WM_INITDIALOG) X(WM_COMMAND) X(WM_TIMER)           \
+  X(WM_PAINT) X(WM_QUERYENDSESSION) X(WM_ENDSESSION) X(WM_APP)                                       \
+  X(WM_QUERYDRAGICON) X(WM_NCPAINT) X(WM_INITDIALOG) X(WM_COMMAND) X(WM_TIMER)                         \
   X(WM_LBUTTONDOWN) X(WM_RBUTTONDOWN) X(WM_USER) X(IDOK) X(IDCANCEL) X(IDYES) X(IDNO)                \
   X(SW_HIDE) X(SW_SHOWNORMAL) X(SW_SHOWMINIMIZED) X(SW_SHOWMAXIMIZED) X(SW_SHOWNOACTIVATE) X(SW_SHOW) \
   X(SW_MINIMIZE) X(SW_SHOWMINNOACTIVE) X(SW_SHOWNA) X(SW_RESTORE)                                    \
@@ -69,6 +70,9 @@ QARX_SDK_SHARED_VALUES(QARX_KEEP_SDK_VALUE)
 #undef WM_INITDIALOG
 #undef WM_COMMAND
 #undef WM_TIMER
+#undef WM_QUERYENDSESSION
+#undef WM_ENDSESSION
+#undef WM_APP
 #undef WM_LBUTTONDOWN
 #undef WM_RBUTTONDOWN
 #undef WM_USER

@@ -7,6 +7,7 @@
 //   ... answer #1 yes
 //   ... launch /tmp/qarx-1000/VLT_Terminal_Server.exe        (" (not started)" when it failed)
 //   ... open http://portal.veltrane.example
+//   ... warning qarx-service: this session shows no windows; using the console
 //   ... dropped 3 entries                                    (entries that could not be written)
 // Texts keep their UTF-8; control characters and '\' are escaped (\r \n \t
 // \\ \u00XX), so an entry never spans two lines.

@@ -1,5 +1,7 @@
 #include "ui/events/instrumentation.h"
 
+#include <cstdio>
+
 #include "platform/os.h"
 #include "ui/events/activity_log_path.h"
 
@@ -35,6 +37,12 @@ Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, Lau
                        : std::make_unique<ActivityLog>(settings.activityLogPath, MakeLogFile())),
       sink_(settings.eventsPath, start, activityLog_.get()),
       launcher_(launcher, sink_) {
+  // A file that cannot be written cannot say so itself.
+  if (activityLog_)
+    activityLog_->onError = [](std::string_view message) {
+      std::fwrite(message.data(), 1, message.size(), stderr);
+      os::DebugLine(message.substr(0, message.find_last_not_of('\n') + 1));
+    };
   UiPort* inner = &frontEnd;
   if (settings.autoAnswer) {
     autoAnswer_ = std::make_unique<AutoAnswerUi>(frontEnd, *settings.autoAnswer, std::move(echo));
@@ -42,6 +50,8 @@ Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, Lau
   }
   ui_ = std::make_unique<RecordingUi>(*inner, sink_);
 }
+
+void Instrumentation::Warn(std::string_view line) { sink_.Emit("warning", EventFields().Str("text", line)); }
 
 void Instrumentation::FlushBeforeExit() {
   if (activityLog_) activityLog_->Flush(kExitFlushWait);

@@ -43,6 +43,10 @@ class Instrumentation {
   // The process is about to end without destructors: write the activity
   // log's queued entries first (waiting a bounded time for a slow disk).
   void FlushBeforeExit();
+  // A warning of the program's own (a front-end it could not use, a setting
+  // it ignored): event "warning", and so an entry of the activity log file,
+  // where support finds it when nobody saw standard error.
+  void Warn(std::string_view line);
 
  private:
   std::unique_ptr<ActivityLog> activityLog_;

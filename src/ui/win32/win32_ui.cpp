@@ -7,7 +7,7 @@
 
 namespace qarx {
 
-std::unique_ptr<UiPort> MakeWin32Ui() {
+std::unique_ptr<UiPort> MakeWin32Ui(std::function<void()> sessionEnding) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!FindResourceW(instance, MAKEINTRESOURCEW(IDD_QARXSERVICE_DIALOG), RT_DIALOG))
     return nullptr;
@@ -16,7 +16,7 @@ std::unique_ptr<UiPort> MakeWin32Ui() {
   HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
   if (!probe) return nullptr;
   DestroyWindow(probe);
-  return std::make_unique<win32::Win32UiPort>(instance);
+  return std::make_unique<win32::Win32UiPort>(instance, std::move(sessionEnding));
 }
 
 }  // namespace qarx

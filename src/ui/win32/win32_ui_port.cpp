@@ -33,8 +33,10 @@ DWORD RunningTrayRecordSize() {
 
 }  // namespace
 
-Win32UiPort::Win32UiPort(HINSTANCE instance)
+Win32UiPort::Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding)
     : instance_(instance),
+      sessionEnding_(std::move(sessionEnding)),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       bigIcon_(LoadAppIcon(instance, SM_CXICON, SM_CYICON)),
       smallIcon_(LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON)),
       trayRecordSize_(RunningTrayRecordSize()) {
@@ -57,7 +59,22 @@ INT_PTR CALLBACK Win32UiPort::DialogProc(HWND window, UINT message, WPARAM wPara
 }
 
 INT_PTR Win32UiPort::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Explorer restarted: the dialog decides whether an icon must come back.
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    target_->WindowProc(WM_TASKBAR_CREATED, 0, 0);
+    return TRUE;
+  }
   switch (message) {
+    case WM_QUERYENDSESSION:
+      // Nothing here needs saving: the session may end.
+      SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_ENDSESSION:
+      target_->WindowProc(message, wParam, lParam);
+      // Windows may end the process as soon as this returns: finish now.
+      if (wParam && sessionEnding_) sessionEnding_();
+      SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_INITDIALOG:
       return target_->WindowProc(message, 0, 0) != 0 ? TRUE : FALSE;
     case kEndRunMessage:

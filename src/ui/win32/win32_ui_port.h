@@ -7,11 +7,13 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <type_traits>
 
+#include "common/qarx_types.h"
 #include "platform/ui.h"
 
 namespace qarx::win32 {
@@ -22,7 +24,9 @@ inline constexpr UINT kEndRunMessage = WM_APP + 1;
 class Win32UiPort final : public UiPort {
  public:
   // instance: the module holding the dialog template and the icon.
-  explicit Win32UiPort(HINSTANCE instance);
+  // sessionEnding: called on the user-interface thread once the dialog has
+  // taken WM_ENDSESSION, to finish the process before Windows ends it.
+  explicit Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding = {});
   ~Win32UiPort() override;
   Win32UiPort(const Win32UiPort&) = delete;
   Win32UiPort& operator=(const Win32UiPort&) = delete;
@@ -70,6 +74,8 @@ class Win32UiPort final : public UiPort {
   using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
   HINSTANCE instance_;
+  std::function<void()> sessionEnding_;
+  const UINT taskbarCreated_;  // the shell's registered "TaskbarCreated"
   Icon bigIcon_;
   Icon smallIcon_;
   DWORD trayRecordSize_;

@@ -132,11 +132,7 @@ class WindowsService(ServiceWorld):
             lines = self.logs(svc)
 
         # The activity log file in the user's local application data holds the same lines.
-        log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
-                           "Qarx", "activity.log")
-        with open(log, encoding="utf-8") as f:
-            logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
-        self.assertEqual(logged, lines)
+        self.assertEqual(self.activity_log_lines(), lines)
 
     def test_the_checked_installer_starts_as_it_was_checked_from_the_private_folder(self):
         """While the install question is open another program can neither
@@ -177,6 +173,42 @@ class WindowsService(ServiceWorld):
                             stdin=subprocess.DEVNULL, stdout=f, timeout=120)
         with open(out, encoding="utf-8") as f:
             return f.read().strip()
+
+    def test_the_win32_face_lives_through_other_programs_a_new_taskbar_and_the_end_of_the_session(self):
+        """On the Win32 face during a download: a restarted taskbar gets the
+        icon again, private messages with values of another program's start
+        nothing, and signing out ends the service as Exit does, with every
+        entry in the activity log file."""
+        gate = threading.Event()
+        self.addCleanup(gate.set)
+        self.server.route(INSTALLERS[3], body=self.installer, hold=(1000, gate))
+        with self.service(answer="yes", ui="win32") as svc:
+            def tray():
+                return [e["op"] for e in svc.events() if e["ev"] == "tray"]
+            self.wait_for(lambda: tray() == ["add"], "the download's icon", svc)
+            self.assertEqual(self.probe("taskbar-created"), "posted")
+            self.wait_for(lambda: tray() == ["add", "add"], "the icon added again", svc)
+
+            logged = len(self.logs(svc))
+            self.assertEqual(self.probe("post-bogus"), "posted")
+            # Button 1000's click was posted after them: once its line is
+            # there, the bogus messages have been handled.
+            self.wait_for(lambda: "系统信息为:Windows 7!" in self.logs(svc)[logged:], "the click's line", svc)
+            statuses = [e["text"] for e in svc.events() if e["ev"] == "status"]
+            self.assertEqual(statuses.count("开始下载最新的服务程序!"), 1)
+            self.assertEqual([e for e in svc.events() if e["ev"] == "open"], [])
+
+            self.assertEqual(self.probe("end-session"), "query=1")
+            self.assertEqual(svc.wait_exit(), 0)
+            self.assertEqual(tray()[-1], "delete")
+            self.assertEqual(self.activity_log_lines(), self.logs(svc))
+
+    def activity_log_lines(self):
+        """The log lines of the activity log file in the user's local application data."""
+        log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
+                           "Qarx", "activity.log")
+        with open(log, encoding="utf-8") as f:
+            return [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:

@@ -7,6 +7,11 @@
 //   qarx_win_probe end-service            sets the service's exit event: "set", or "absent" (status 1)
 //   qarx_win_probe swap PATH              tries to overwrite the file, then to delete it, as another
 //                                         program of the user would: "overwrite=ok|denied delete=ok|denied"
+//   qarx_win_probe taskbar-created        broadcasts the shell's "TaskbarCreated", as a restarted Explorer does
+//   qarx_win_probe post-bogus             posts the service dialog's private messages with values no part of
+//                                         the service sends, then button 1000's click: "posted"
+//   qarx_win_probe end-session            the sign-out's messages to the service dialog: "query=N" (the
+//                                         answer to WM_QUERYENDSESSION)
 // Output is UTF-8, one line.
 #include "platform/win32/windows_sdk.h"
 
@@ -14,6 +19,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/qarx_types.h"
 #include "common/text.h"
 #include "download/temp_fetch.h"
 #include "download/temp_files.h"
@@ -82,6 +88,34 @@ int main(int argc, char** argv) {
     Print(std::string("overwrite=") + (writer ? "ok" : "denied") + " delete=" + (deleted ? "ok" : "denied"));
     return 0;
   }
-  std::fputs("usage: qarx_win_probe os-line | version | fetch URL NAME | end-service | swap PATH\n", stderr);
+  if (command == "taskbar-created" && argc == 2) {
+    const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    Print(PostMessageW(HWND_BROADCAST, message, 0, 0) ? "posted" : "failed");
+    return 0;
+  }
+  if ((command == "post-bogus" || command == "end-session") && argc == 2) {
+    HWND dialog = FindWindowW(L"#32770", L"VeltraneIC卡互联网终端服务程序");
+    if (!dialog) {
+      Print("no dialog");
+      return 1;
+    }
+    if (command == "post-bogus") {
+      // WM_DOWNLOAD_REQUEST (1125) naming no dialog or another one, and
+      // WM_READER_EVENT (1224) arrivals naming no reader slot.
+      for (WPARAM bogus : {WPARAM{0}, WPARAM{1}, reinterpret_cast<WPARAM>(&dialog)})
+        PostMessageW(dialog, 1125, bogus, 3);
+      for (LPARAM bogus : {LPARAM{0}, LPARAM{8}, static_cast<LPARAM>(0x7ffe0000), reinterpret_cast<LPARAM>(&dialog)})
+        PostMessageW(dialog, 1224, 0, bogus);
+      PostMessageW(dialog, qarx::WM_COMMAND, 1000, 0);
+      Print("posted");
+      return 0;
+    }
+    const LRESULT query = SendMessageW(dialog, qarx::WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    Print("query=" + std::to_string(query));
+    SendMessageW(dialog, qarx::WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    return 0;
+  }
+  std::fputs("usage: qarx_win_probe os-line | version | fetch URL NAME | end-service | swap PATH | taskbar-created |"
+             " post-bogus | end-session\n", stderr);
   return 2;
 }

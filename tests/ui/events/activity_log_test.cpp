@@ -80,6 +80,7 @@ TEST(ActivityEntry, KeptKindsOnOneLineWithTheirFields) {
       {"launch", EventFields().Str("path", "/tmp/a b.exe").Bool("started", true), "launch /tmp/a b.exe"},
       {"launch", EventFields().Str("path", "x").Bool("started", false), "launch x (not started)"},
       {"open", EventFields().Str("url", "http://portal.test"), "open http://portal.test"},
+      {"warning", EventFields().Str("text", "qarx-service: no windows\n"), "warning qarx-service: no windows\\n"},
       {"progress", EventFields().Int("pos", 5), std::nullopt},
       {"window", EventFields().Int("show", 0), std::nullopt},
       {"exit", EventFields(), std::nullopt},
