@@ -10,7 +10,9 @@ add_custom_command(
   OUTPUT ${QARX_SETUP}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/installer
   COMMAND ${CMAKE_STRIP} -o ${_qarx_stripped} $<TARGET_FILE:qarx-service>
-  COMMAND ${QARX_MAKENSIS} -V2 -WX -DQARX_VERSION=${PROJECT_VERSION} -DQARX_EXE=${_qarx_stripped}
+  COMMAND ${QARX_MAKENSIS} -V2 -WX -DQARX_VERSION=${PROJECT_VERSION} -DQARX_VERSION_MAJOR=${QARX_VERSION_MAJOR}
+          -DQARX_VERSION_BUILD=${QARX_VERSION_BUILD} -DQARX_VERSION_REVISION=${QARX_VERSION_REVISION}
+          -DQARX_VERSION_MINOR=${QARX_VERSION_MINOR} -DQARX_EXE=${_qarx_stripped}
           -DQARX_OUTFILE=${QARX_SETUP} ${_qarx_nsi}
   DEPENDS qarx-service ${_qarx_nsi}
   COMMENT "Building the Windows installer qarx-service-setup.exe"

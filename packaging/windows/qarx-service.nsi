@@ -1,6 +1,9 @@
 ; The Windows installer of qarx-service.exe, built on Debian by the windows
 ; preset's target qarx-setup (cmake/windows_installer.cmake):
-;   makensis -DQARX_VERSION=0.1.0 -DQARX_EXE=<qarx-service.exe> -DQARX_OUTFILE=<setup.exe> qarx-service.nsi
+;   makensis -DQARX_VERSION=0.1.0.0 -DQARX_VERSION_MAJOR=0 -DQARX_VERSION_BUILD=1
+;            -DQARX_VERSION_REVISION=0 -DQARX_VERSION_MINOR=0
+;            -DQARX_EXE=<qarx-service.exe> -DQARX_OUTFILE=<setup.exe> qarx-service.nsi
+; (QARX_VERSION is VersionMajor.VersionBuild.VersionRevision.VersionMinor.)
 ; Per machine: the program under Program Files, started in every user's
 ; session by the HKLM Run value, an uninstaller and an entry in the
 ; installed-programs list. /S installs and uninstalls silently.
@@ -22,6 +25,9 @@ RequestExecutionLevel admin
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "QarxService"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QarxService"
+; Where the service program's own start-up check (and the update server's
+; comparison) finds it installed and its version: the registry's 32-bit view.
+!define SERVER_KEY "SOFTWARE\Veltrane\IC Card Terminal\Server"
 ; The service's own names (src/main/exit_signals_win32.cpp, src/app/qarx_service_app.h).
 !define EXIT_EVENT "the Exit Event of the Veltrane IC Card Terminal Server!"
 !define INSTANCE_MUTEX "the Mutex of the Veltrane IC Card Terminal Server!"
@@ -34,8 +40,8 @@ InstallDir "$PROGRAMFILES\${PRODUCT}"
 ShowInstDetails show
 ShowUninstDetails show
 
-VIProductVersion "${QARX_VERSION}.0"
-VIFileVersion "${QARX_VERSION}.0"
+VIProductVersion "${QARX_VERSION}"
+VIFileVersion "${QARX_VERSION}"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "${PRODUCT} setup"
@@ -119,10 +125,26 @@ Section "Install"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  WriteRegDWORD HKLM "${SERVER_KEY}" "Installed" 1
+  WriteRegDWORD HKLM "${SERVER_KEY}" "VersionMajor" ${QARX_VERSION_MAJOR}
+  WriteRegDWORD HKLM "${SERVER_KEY}" "VersionBuild" ${QARX_VERSION_BUILD}
+  WriteRegDWORD HKLM "${SERVER_KEY}" "VersionRevision" ${QARX_VERSION_REVISION}
+  WriteRegDWORD HKLM "${SERVER_KEY}" "VersionMinor" ${QARX_VERSION_MINOR}
 SectionEnd
 
 Section "Uninstall"
   DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+  ; The service program's values and key; its parents only when nothing else
+  ; (the browser control's key) is left in them.
+  DeleteRegValue HKLM "${SERVER_KEY}" "Installed"
+  DeleteRegValue HKLM "${SERVER_KEY}" "VersionMajor"
+  DeleteRegValue HKLM "${SERVER_KEY}" "VersionBuild"
+  DeleteRegValue HKLM "${SERVER_KEY}" "VersionRevision"
+  DeleteRegValue HKLM "${SERVER_KEY}" "VersionMinor"
+  DeleteRegKey /ifempty HKLM "${SERVER_KEY}"
+  DeleteRegKey /ifempty HKLM "SOFTWARE\Veltrane\IC Card Terminal"
+  DeleteRegKey /ifempty HKLM "SOFTWARE\Veltrane"
   Call un.StopService
   Call un.DeleteProgram
   Delete "$INSTDIR\${UNINSTALLER}"

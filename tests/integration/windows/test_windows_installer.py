@@ -21,6 +21,11 @@ INSTALL_DIR = "C:\\Program Files (x86)\\Qarx Service"
 RUN_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "QarxService"
 UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QarxService"
+VELTRANE_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Veltrane"
+SERVER_KEY = VELTRANE_KEY + r"\IC Card Terminal\Server"
+CONTROL_KEY = VELTRANE_KEY + r"\IC Card Terminal\OCX"
+# The build's version (VersionMajor.VersionBuild.VersionRevision.VersionMinor).
+VERSION = os.environ.get("QARX_VERSION", "0.1.0.0")
 
 
 class WindowsInstaller(unittest.TestCase):
@@ -44,6 +49,7 @@ class WindowsInstaller(unittest.TestCase):
     def remove_installation(self):
         self.prefix.reg_delete(RUN_KEY, RUN_VALUE)
         self.prefix.reg_delete(UNINSTALL_KEY)
+        self.prefix.reg_delete(VELTRANE_KEY)
         shutil.rmtree(self.install_dir, ignore_errors=True)
 
     def wine(self, *argv):
@@ -84,6 +90,11 @@ class WindowsInstaller(unittest.TestCase):
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
 
     def test_silent_install_start_from_the_run_value_and_silent_uninstall(self):
+        # A browser control of its own installer, which the uninstall leaves alone.
+        self.prefix.reg_import("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n\"Installed\"=dword:00000001\r\n"
+                               % CONTROL_KEY)
+        # The update server offers the version installed.
+        self.server.route(CONFIG_PATH, body=configuration(self.server.url, version=VERSION))
         self.install()
         self.assertEqual(sorted(os.listdir(self.install_dir)), ["qarx-service.exe", "uninstall.exe"])
         program = INSTALL_DIR + "\\qarx-service.exe"
@@ -92,17 +103,25 @@ class WindowsInstaller(unittest.TestCase):
         uninstaller = '"%s\\uninstall.exe"' % INSTALL_DIR
         self.assertEqual({name: entry.get(name) for name in (
             "DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "UninstallString", "QuietUninstallString")},
-            {"DisplayName": "Qarx Service", "DisplayVersion": "0.1.0", "Publisher": "Qarx Service developers",
+            {"DisplayName": "Qarx Service", "DisplayVersion": VERSION, "Publisher": "Qarx Service developers",
              "DisplayIcon": '"%s",0' % program, "UninstallString": uninstaller,
              "QuietUninstallString": uninstaller + " /S"})
 
+        # The service program's key, where its start-up check reads it.
+        self.assertEqual(self.prefix.reg_values(SERVER_KEY), dict(
+            Installed="0x1", **{name: hex(int(number)) for name, number in zip(
+                ("VersionMajor", "VersionBuild", "VersionRevision", "VersionMinor"), VERSION.split("."))}))
+
         with self.service_from_run_value() as svc:
-            first = svc.wait_event("log")["text"]
-            self.assertTrue(first.startswith("系统信息"), first)
+            svc.wait_event("log", text="未检查到新的服务程序安装包!")
+            logs = [e["text"] for e in svc.events() if e["ev"] == "log"]
+            self.assertIn("安装信息>>服务程序:服务程序安装正常!", logs)
             # The uninstaller ends it the way the tray menu's Exit does.
             self.assertEqual(self.uninstall(), 0)
             self.assertEqual(svc.wait_exit(), 0)
         self.assert_nothing_installed()
+        self.assertIsNone(self.prefix.reg_values(SERVER_KEY))
+        self.assertEqual(self.prefix.reg_values(CONTROL_KEY), {"Installed": "0x1"})
 
     def test_installing_over_a_running_service_replaces_it_and_uninstalling_without_one_works(self):
         self.install()
