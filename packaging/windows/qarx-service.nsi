@@ -17,6 +17,8 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include LogicLib.nsh
+!include StrFunc.nsh
+${StrStr}
 
 !define PRODUCT "Qarx Service"
 !define PUBLISHER "Qarx Service developers"
@@ -103,6 +105,50 @@ FunctionEnd
 !macroend
 !insertmacro QARX_STOP_SERVICE ""
 !insertmacro QARX_STOP_SERVICE "un."
+
+; The install folder must be one that only administrators and the system can
+; change: inside Program Files. The Run value starts the program in every
+; user's session, administrators' included, and a folder elsewhere (say
+; C:\Qarx) normally lets every user modify it, so that any user could
+; replace the program. Such folders are refused (and none with "..").
+Function IsProtectedFolder
+  StrCpy $0 0
+  ${StrStr} $1 "$INSTDIR" ".."
+  ${If} $1 != ""
+    Return
+  ${EndIf}
+  ${ForEach} $2 0 1 + 1
+    ${If} $2 == 0
+      StrCpy $3 "$PROGRAMFILES\"
+    ${Else}
+      StrCpy $3 "$PROGRAMFILES64\"
+    ${EndIf}
+    StrLen $4 $3
+    StrCpy $5 "$INSTDIR\" $4
+    ${If} $5 == $3
+    ${AndIf} "$INSTDIR\" != $3
+      StrCpy $0 1
+    ${EndIf}
+  ${Next}
+FunctionEnd
+
+; The folder page: Next only for a folder inside Program Files.
+Function .onVerifyInstDir
+  Call IsProtectedFolder
+  ${If} $0 != 1
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; A folder given on the command line (/D=): refused with exit status 2.
+Function .onInit
+  Call IsProtectedFolder
+  ${If} $0 != 1
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} installs only into a folder inside Program Files, which only administrators can change: $INSTDIR" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+FunctionEnd
 
 Section "Install"
   ; An installed service (an update or a repair) must let go of its file.

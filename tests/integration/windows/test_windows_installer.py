@@ -123,6 +123,15 @@ class WindowsInstaller(unittest.TestCase):
         self.assertIsNone(self.prefix.reg_values(SERVER_KEY))
         self.assertEqual(self.prefix.reg_values(CONTROL_KEY), {"Installed": "0x1"})
 
+    def test_a_folder_outside_program_files_is_refused(self):
+        # Every user could change C:\Qarx, and the program runs in every session.
+        outside = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "Qarx")
+        self.assertEqual(self.wine(self.setup_exe, "/S", "/D=C:\\Qarx"), 2)
+        self.assertFalse(os.path.exists(outside))
+        self.assertNotIn(RUN_VALUE, self.prefix.reg_values(RUN_KEY) or {})
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+        self.assertIsNone(self.prefix.reg_values(SERVER_KEY))
+
     def test_installing_over_a_running_service_replaces_it_and_uninstalling_without_one_works(self):
         self.install()
         with self.service_from_run_value() as svc:
