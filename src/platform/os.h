@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -49,6 +50,10 @@ bool HasDisplay();
 // on Windows, where a program started at sign-in has no console; nothing
 // elsewhere).
 void DebugLine(std::string_view utf8);
+
+// The command line's arguments as UTF-8, the program's name first (on
+// Windows from the wide command line, which keeps every character).
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // An environment variable as UTF-8; nullopt when unset or empty.
 std::optional<std::string> Environment(const char* name);

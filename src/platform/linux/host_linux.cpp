@@ -20,6 +20,8 @@ bool HasDisplay() { return Environment("DISPLAY") || Environment("WAYLAND_DISPLA
 
 void DebugLine(std::string_view) {}
 
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
 std::optional<std::string> Environment(const char* name) {
   const char* value = std::getenv(name);
   if (!value || !*value) return std::nullopt;

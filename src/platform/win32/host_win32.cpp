@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include "common/text.h"
 #include "platform/os.h"
@@ -45,6 +46,15 @@ bool HasDisplay() { return true; }
 void DebugLine(std::string_view utf8) {
   const std::u16string line = FromUtf8(std::string(utf8) + "\n");
   OutputDebugStringW(win32::Wide(line));
+}
+
+std::vector<std::string> Arguments(int, char**) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 0; wide && i < count; ++i) arguments.push_back(ToUtf8(win32::FromWide(wide[i], std::wcslen(wide[i]))));
+  LocalFree(wide);
+  return arguments;
 }
 
 std::optional<std::string> Environment(const char* name) {

@@ -3,6 +3,7 @@ build's Wine prefix: a silent install puts the program, the Run value, the
 uninstaller and its entry in place; the Run value's command line starts the
 service; a silent uninstall ends the running service and removes all of it."""
 
+import hashlib
 import os
 import re
 import shutil
@@ -122,6 +123,29 @@ class WindowsInstaller(unittest.TestCase):
         self.assert_nothing_installed()
         self.assertIsNone(self.prefix.reg_values(SERVER_KEY))
         self.assertEqual(self.prefix.reg_values(CONTROL_KEY), {"Installed": "0x1"})
+
+    def test_the_release_command_prints_the_section_of_the_setup_and_of_the_program(self):
+        """qarx-release under Wine: the version from each file's version
+        resource, the size in KB rounded up, the digest the service checks."""
+        program = os.path.join(self.prefix.bin_dir, "qarx-service.exe")
+        for path in (self.setup_exe, program):
+            out = os.path.join(self.dir, "section.ini")
+            with open(out, "wb") as f:
+                code = subprocess.call(self.prefix.command("qarx-release.exe", "https://update.test/static/",
+                                                           windows_path(path)),
+                                       env=dict(os.environ, **self.prefix.env), stdin=subprocess.DEVNULL, stdout=f,
+                                       timeout=120)
+            with open(out, encoding="utf-8", newline="") as f:
+                lines = f.read().split("\r\n")
+            self.assertEqual(code, 0, lines)
+            with open(path, "rb") as f:
+                data = f.read()
+            major, build, revision, minor = VERSION.split(".")
+            self.assertEqual(lines, [
+                "[Server]", "URL=https://update.test/static/" + os.path.basename(path),
+                "Size=%d" % ((len(data) + 1023) // 1024), "VersionMajor=" + major, "VersionBuild=" + build,
+                "VersionRevision=" + revision, "VersionMinor=" + minor,
+                "SHA256=" + hashlib.sha256(data).hexdigest(), ""])
 
     def test_a_folder_outside_program_files_is_refused(self):
         # Every user could change C:\Qarx, and the program runs in every session.
