@@ -51,10 +51,18 @@ VIAddVersionKey "FileVersion" "${QARX_VERSION}"
 VIAddVersionKey "ProductVersion" "${QARX_VERSION}"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
-Page directory
+; An update (the program is installed already) goes where the program is,
+; without the folder page, and the window closes by itself when it is done:
+; started by the service for an update, it asks nothing.
+AutoCloseWindow true
+Page directory SkipFolderWhenUpdating
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
+
+; 1 once StopService has ended a running service: the install starts the new
+; program again.
+Var ServiceWasRunning
 
 ; Ends the service of this session the way its tray menu's Exit does: sets
 ; its exit event, then waits until its single-instance mutex is gone, and
@@ -63,6 +71,7 @@ UninstPage instfiles
 Function ${un}StopService
   System::Call 'kernel32::OpenEventW(i 0x0002, i 0, w "${EXIT_EVENT}") p.r0'
   ${If} $0 P<> 0
+    StrCpy $ServiceWasRunning 1
     DetailPrint "Ending the running ${PRODUCT}"
     System::Call 'kernel32::SetEvent(p r0)'
     System::Call 'kernel32::CloseHandle(p r0)'
@@ -140,8 +149,21 @@ Function .onVerifyInstDir
   ${EndIf}
 FunctionEnd
 
-; A folder given on the command line (/D=): refused with exit status 2.
+Function SkipFolderWhenUpdating
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; An update goes where the program is. A folder given on the command line
+; (/D=) or found so that is not inside Program Files: refused with exit
+; status 2.
 Function .onInit
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+  ${EndIf}
   Call IsProtectedFolder
   ${If} $0 != 1
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} installs only into a folder inside Program Files, which only administrators can change: $INSTDIR" /SD IDOK
@@ -158,8 +180,8 @@ Section "Install"
   File "/oname=${EXE}" "${QARX_EXE}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  ; Every user's session starts it from the next sign-in on. Not started
-  ; here: it would run with the installer's administrator rights.
+  ; Every user's session starts it from the next sign-in on (an update
+  ; starts it again at its end, below).
   WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -177,6 +199,18 @@ Section "Install"
   WriteRegDWORD HKLM "${SERVER_KEY}" "VersionBuild" ${QARX_VERSION_BUILD}
   WriteRegDWORD HKLM "${SERVER_KEY}" "VersionRevision" ${QARX_VERSION_REVISION}
   WriteRegDWORD HKLM "${SERVER_KEY}" "VersionMinor" ${QARX_VERSION_MINOR}
+
+  ; An update ended the running service: the new one starts again in the
+  ; signed-in user's session, as that user and without administrator rights.
+  ; This setup may run elevated, even as another account (an administrator
+  ; who typed their password for a standard user), so it does not start the
+  ; program itself: it asks the user's Explorer to, which starts it as the
+  ; desktop's user. A first install starts nothing: the Run value starts the
+  ; program at the next sign-in.
+  ${If} $ServiceWasRunning == 1
+    DetailPrint "Starting ${PRODUCT} again"
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\${EXE}"'
+  ${EndIf}
 SectionEnd
 
 Section "Uninstall"

@@ -139,7 +139,13 @@ class Service:
             raise AssertionError("qarx-service still runs after %ss" % timeout) from None
         for reader in self._readers:
             reader.join(timeout=5)
-        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
+        # A program the service started may still hold its output pipes (under
+        # Wine a started program shares the service's standard streams):
+        # closing a stream that a reader still reads would wait for that
+        # program, so such a stream is left to its reader.
+        done = [stream for stream, reader in zip((self.process.stdout, self.process.stderr), self._readers)
+                if not reader.is_alive()]
+        for stream in [self.process.stdin] + done:
             try:
                 stream.close()
             except OSError:

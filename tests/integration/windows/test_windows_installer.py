@@ -3,6 +3,7 @@ build's Wine prefix: a silent install puts the program, the Run value, the
 uninstaller and its entry in place; the Run value's command line starts the
 service; a silent uninstall ends the running service and removes all of it."""
 
+import getpass
 import hashlib
 import os
 import re
@@ -27,6 +28,8 @@ SERVER_KEY = VELTRANE_KEY + r"\IC Card Terminal\Server"
 CONTROL_KEY = VELTRANE_KEY + r"\IC Card Terminal\OCX"
 # The build's version (VersionMajor.VersionBuild.VersionRevision.VersionMinor).
 VERSION = os.environ.get("QARX_VERSION", "0.1.0.0")
+# The self-update test's update: the same program one build later.
+NEXT_VERSION = os.environ.get("QARX_NEXT_VERSION", "0.1.0.1")
 
 
 class WindowsInstaller(unittest.TestCase):
@@ -79,11 +82,24 @@ class WindowsInstaller(unittest.TestCase):
             time.sleep(0.1)
         return code
 
-    def service_from_run_value(self):
+    def service_from_run_value(self, answer="no", **options):
         command = self.prefix.reg_values(RUN_KEY)[RUN_VALUE]
         program, args = re.fullmatch(r'"([^"]+)"(.*)', command).groups()
         env = dict(self.prefix.env, QARX_UPDATE_SERVER=self.server.url, QARX_HTTP_LOW_SPEED_TIME="5")
-        return Service(answer="no", env=env, command=[WINE_RUN, program, *args.split()], program_path=windows_path)
+        return Service(answer=answer, env=env, command=[WINE_RUN, program, *args.split()], program_path=windows_path,
+                       **options)
+
+    def release(self, path, base):
+        """qarx-release's lines for a file (the last one empty)."""
+        out = os.path.join(self.dir, "section.ini")
+        with open(out, "wb") as f:
+            code = subprocess.call(self.prefix.command("qarx-release.exe", base, windows_path(path)),
+                                   env=dict(os.environ, **self.prefix.env), stdin=subprocess.DEVNULL, stdout=f,
+                                   timeout=120)
+        with open(out, encoding="utf-8", newline="") as f:
+            lines = f.read().split("\r\n")
+        self.assertEqual(code, 0, lines)
+        return lines
 
     def assert_nothing_installed(self):
         self.assertFalse(os.path.exists(self.install_dir))
@@ -129,15 +145,7 @@ class WindowsInstaller(unittest.TestCase):
         resource, the size in KB rounded up, the digest the service checks."""
         program = os.path.join(self.prefix.bin_dir, "qarx-service.exe")
         for path in (self.setup_exe, program):
-            out = os.path.join(self.dir, "section.ini")
-            with open(out, "wb") as f:
-                code = subprocess.call(self.prefix.command("qarx-release.exe", "https://update.test/static/",
-                                                           windows_path(path)),
-                                       env=dict(os.environ, **self.prefix.env), stdin=subprocess.DEVNULL, stdout=f,
-                                       timeout=120)
-            with open(out, encoding="utf-8", newline="") as f:
-                lines = f.read().split("\r\n")
-            self.assertEqual(code, 0, lines)
+            lines = self.release(path, "https://update.test/static/")
             with open(path, "rb") as f:
                 data = f.read()
             major, build, revision, minor = VERSION.split(".")
@@ -146,6 +154,53 @@ class WindowsInstaller(unittest.TestCase):
                 "Size=%d" % ((len(data) + 1023) // 1024), "VersionMajor=" + major, "VersionBuild=" + build,
                 "VersionRevision=" + revision, "VersionMinor=" + minor,
                 "SHA256=" + hashlib.sha256(data).hexdigest(), ""])
+
+    def test_an_update_offered_by_the_update_server_replaces_the_service_and_starts_the_new_one(self):
+        """The update server names the next build's setup (its section made by
+        qarx-release); the running service offers it, downloads, checks and
+        starts it; the setup ends the service, replaces it, records the new
+        version and starts the new program, whose own check finds itself
+        current. Both runs write the same activity log file."""
+        self.install()
+        activity = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData",
+                                "Local", "Qarx")
+        shutil.rmtree(activity, ignore_errors=True)
+        next_setup = os.path.join(os.path.dirname(self.setup_exe), "qarx-service-setup-next.exe")
+        with open(next_setup, "rb") as f:
+            self.server.route("/static/next/qarx-service-setup-next.exe", body=f.read())
+        section = "\r\n".join(self.release(next_setup, self.server.url + "/static/next"))
+        current = configuration(self.server.url, version=VERSION)
+        self.server.route(CONFIG_PATH, body=current[:current.index("[Server]")] + section)
+        self.prefix.reg_import("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n\"Installed\"=dword:00000001\r\n"
+                               % CONTROL_KEY + "".join('"%s"=dword:%08x\r\n' % (name, int(number)) for name, number in zip(
+                                   ("VersionMajor", "VersionBuild", "VersionRevision", "VersionMinor"),
+                                   VERSION.split("."))))
+
+        events = os.path.join(self.dir, "events.jsonl")
+        with self.service_from_run_value(answer="yes", ui="win32", events_path=events) as svc:
+            svc.wait_event("log", text="检查到新的服务程序安装包!")
+            self.assertEqual(svc.wait_exit(), 0, "ended by the setup")
+            # The new program appends to the same event stream (its
+            # environment came through the setup).
+            current_check = lambda: [e for e in svc.events() if e["ev"] == "log" and e["text"] == "未检查到新的服务程序安装包!"]
+            deadline = time.monotonic() + TIMEOUT
+            while not current_check():
+                self.assertLess(time.monotonic(), deadline, "no check of the new program: %s" % svc.events()[-20:])
+                time.sleep(0.1)
+            logs = [e["text"] for e in svc.events() if e["ev"] == "log"]
+        self.assertEqual(self.prefix.reg_values(SERVER_KEY), dict(
+            Installed="0x1", **{name: hex(int(number)) for name, number in zip(
+                ("VersionMajor", "VersionBuild", "VersionRevision", "VersionMinor"), NEXT_VERSION.split("."))}))
+        self.assertEqual(logs.count("安装信息>>服务程序:服务程序安装正常!"), 2)
+        launches = [e for e in svc.events() if e["ev"] == "launch"]
+        self.assertEqual([e["path"].rsplit("\\", 1)[-1] for e in launches], ["VLT_Terminal_Server.exe"])
+        self.assertTrue(launches[0]["started"])
+        with open(os.path.join(activity, "activity.log"), encoding="utf-8") as f:
+            logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
+        self.assertEqual(logged, logs)
+        # The new service is the one the uninstaller ends.
+        self.assertEqual(self.uninstall(), 0)
+        self.assert_nothing_installed()
 
     def test_a_folder_outside_program_files_is_refused(self):
         # Every user could change C:\Qarx, and the program runs in every session.
@@ -162,6 +217,12 @@ class WindowsInstaller(unittest.TestCase):
             svc.wait_event("log")
             self.install()
             self.assertEqual(svc.wait_exit(), 0)
+        # As after an update through the service, the setup started the
+        # program again: there is a service to end.
+        deadline = time.monotonic() + TIMEOUT
+        while not self.prefix.end_service():
+            self.assertLess(time.monotonic(), deadline, "the setup did not start the program again")
+            time.sleep(0.2)
         self.assertEqual(sorted(os.listdir(self.install_dir)), ["qarx-service.exe", "uninstall.exe"])
         self.assertEqual(self.uninstall(), 0)
         self.assert_nothing_installed()
