@@ -12,6 +12,8 @@
     prefix.app_version("qarx-service.exe", "win7")     # what that program's GetVersionExW says
     prefix.temp_folder()                               # Unix path of the programs' temporary folder (%TEMP%)
     prefix.download_folder()                           # the service's private folder in it (%TEMP%\\Qarx)
+    prefix.clear_activity_log()                        # the user's activity log files gone
+    prefix.activity_log_lines()                        # the texts of its "log" entries
     prefix.arch                                        # "win64" (WoW64) or "win32"
     prefix.display                                     # ":N" of the prefix's X server, or None
     prefix.end_service()                               # the uninstaller's exit signal to a running service
@@ -25,6 +27,7 @@ a pipe open for as long as the server runs.
 import getpass
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 
@@ -124,3 +127,14 @@ class Prefix:
 
     def download_folder(self):
         return os.path.join(self.temp_folder(), "Qarx")
+
+    def _activity_folder(self):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local", "Qarx")
+
+    def clear_activity_log(self):
+        shutil.rmtree(self._activity_folder(), ignore_errors=True)
+
+    def activity_log_lines(self):
+        """The texts of the "log" entries of the user's activity log file (%LOCALAPPDATA%\\Qarx)."""
+        with open(os.path.join(self._activity_folder(), "activity.log"), encoding="utf-8") as f:
+            return [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]

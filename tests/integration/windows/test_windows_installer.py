@@ -3,7 +3,6 @@ build's Wine prefix: a silent install puts the program, the Run value, the
 uninstaller and its entry in place; the Run value's command line starts the
 service; a silent uninstall ends the running service and removes all of it."""
 
-import getpass
 import hashlib
 import os
 import re
@@ -162,9 +161,7 @@ class WindowsInstaller(unittest.TestCase):
         version and starts the new program, whose own check finds itself
         current. Both runs write the same activity log file."""
         self.install()
-        activity = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData",
-                                "Local", "Qarx")
-        shutil.rmtree(activity, ignore_errors=True)
+        self.prefix.clear_activity_log()
         next_setup = os.path.join(os.path.dirname(self.setup_exe), "qarx-service-setup-next.exe")
         with open(next_setup, "rb") as f:
             self.server.route("/static/next/qarx-service-setup-next.exe", body=f.read())
@@ -195,9 +192,7 @@ class WindowsInstaller(unittest.TestCase):
         launches = [e for e in svc.events() if e["ev"] == "launch"]
         self.assertEqual([e["path"].rsplit("\\", 1)[-1] for e in launches], ["VLT_Terminal_Server.exe"])
         self.assertTrue(launches[0]["started"])
-        with open(os.path.join(activity, "activity.log"), encoding="utf-8") as f:
-            logged = [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
-        self.assertEqual(logged, logs)
+        self.assertEqual(self.prefix.activity_log_lines(), logs)
         # The new service is the one the uninstaller ends.
         self.assertEqual(self.uninstall(), 0)
         self.assert_nothing_installed()

@@ -41,8 +41,7 @@ class ServiceWorld(unittest.TestCase):
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="qarx-wine-")
-        shutil.rmtree(os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData",
-                                   "Local", "Qarx"), ignore_errors=True)
+        self.prefix.clear_activity_log()
         self.marker = os.path.join(self.dir, "started.txt")
         self.server = UpdateServer().start()
         self.server.route(CONFIG_PATH, body=configuration(self.server.url))
@@ -132,7 +131,7 @@ class WindowsService(ServiceWorld):
             lines = self.logs(svc)
 
         # The activity log file in the user's local application data holds the same lines.
-        self.assertEqual(self.activity_log_lines(), lines)
+        self.assertEqual(self.prefix.activity_log_lines(), lines)
 
     def test_the_checked_installer_starts_as_it_was_checked_from_the_private_folder(self):
         """While the install question is open another program can neither
@@ -201,14 +200,7 @@ class WindowsService(ServiceWorld):
             self.assertEqual(self.probe("end-session"), "query=1")
             self.assertEqual(svc.wait_exit(), 0)
             self.assertEqual(tray()[-1], "delete")
-            self.assertEqual(self.activity_log_lines(), self.logs(svc))
-
-    def activity_log_lines(self):
-        """The log lines of the activity log file in the user's local application data."""
-        log = os.path.join(self.prefix.env["WINEPREFIX"], "drive_c", "users", getpass.getuser(), "AppData", "Local",
-                           "Qarx", "activity.log")
-        with open(log, encoding="utf-8") as f:
-            return [line.split(" ", 2)[2] for line in f.read().splitlines() if line.split(" ")[1:2] == ["log"]]
+            self.assertEqual(self.prefix.activity_log_lines(), self.logs(svc))
 
     def test_a_second_start_ends_at_once_and_leaves_the_first_alone(self):
         with self.service(answer="no") as first:
