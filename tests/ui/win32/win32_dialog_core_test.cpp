@@ -126,8 +126,9 @@ TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownl
     EXPECT_FALSE(IsIconic(port.window()));
 
     Send(WM_SYSCOMMAND, SC_CLOSE, 0);
-    Send(WM_NULL, 0, 0);
-    EXPECT_FALSE(Visible()) << "the close box hides";
+    // The dialog manager posts the Cancel command, which a sent message
+    // would overtake: wait for it.
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(); })) << "the close box hides";
     EXPECT_EQ(shell.lastRecord().uFlags, 7u) << "the icon stays while the download runs";
 
     EndDownload();
