@@ -35,10 +35,7 @@ intptr_t MouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
 }
 
 QtUiPort::QtUiPort(std::unique_ptr<QApplication> app)
-    : app_(std::move(app)),
-      // Qt's loop runs one queued call per notification.
-      queue_([this] { QMetaObject::invokeMethod(&context_, [this] { queue_.RunNext(); }, Qt::QueuedConnection); }),
-      icon_(AppIcon()) {
+    : app_(std::move(app)), pump_(queue_), queue_([this] { pump_.Notify(); }), icon_(AppIcon()) {
   dialog_ = std::make_unique<DialogWindow>(
       [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { Deliver(message, wParam, lParam); },
       [this] {

@@ -24,6 +24,7 @@
 #include "platform/ui.h"
 #include "ui/emulated/ui_queue.h"
 #include "ui/qt/dialog_window.h"
+#include "ui/qt/queue_pump.h"
 
 class QEventLoop;
 
@@ -76,6 +77,7 @@ class QtUiPort final : public UiPort {
   // Declared first so that it goes last: every widget needs it.
   std::unique_ptr<QApplication> app_;
   QObject context_;
+  QueuePump pump_;
   emulated::UiQueue queue_;
   QIcon icon_;
   std::unique_ptr<DialogWindow> dialog_;
