@@ -2,21 +2,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "common/qarx_types.h"
 #include "common/text.h"
 #include "ui/console/console_commands.h"
+#include "ui/emulated/dialog_template.h"
 
 namespace qarx::console {
 
 namespace {
 
 constexpr int kIconSize = 32;
-// The template's 219 x 40 dialog units at its 9-point font.
-constexpr int kClientWidth = 329;
-constexpr int kClientHeight = 65;
-// Windows raises shorter timer periods to this.
-constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds(10);
+// The dialog base units of the template's 9-point font on Windows.
+constexpr emulated::BaseUnits kBaseUnits{6, 13};
 
 void WriteLine(std::FILE* stream, std::string_view line) {
   static std::mutex lock;
@@ -41,26 +40,29 @@ ConsoleUi::ConsoleUi(ConsoleStreams streams) : streams_(std::move(streams)) {}
 ConsoleUi::~ConsoleUi() {
   reader_.Stop();
   std::unique_lock lock(mu_);
-  for (Box* box : boxes_) {
-    box->answer = DefaultAnswer(*box);
-    box->answered = true;
-  }
-  boxes_.clear();
+  AnswerOpenBoxesLocked();
   inputEnded_ = true;
-  done_.notify_all();
   // Askers still touch this object on their way out of MessageBox.
   done_.wait(lock, [this] { return asking_ == 0; });
 }
 
-int ConsoleUi::DefaultAnswer(const Box& box) { return box.yesNo ? IDNO : IDOK; }
+void ConsoleUi::AnswerOpenBoxesLocked() {
+  for (Box* box : boxes_) {
+    box->answer = emulated::UnansweredBoxAnswer(box->style);
+    box->answered = true;
+  }
+  boxes_.clear();
+  done_.notify_all();
+  queue_.Wake();
+}
 
 // ---------------------------------------------------------------- the loop
 
 int ConsoleUi::RunModal(MessageTarget& target) {
+  queue_.Open();
   {
     std::lock_guard lock(mu_);
     target_ = &target;
-    uiThread_ = std::this_thread::get_id();
     running_ = true;
     ended_ = false;
   }
@@ -79,53 +81,39 @@ int ConsoleUi::RunModal(MessageTarget& target) {
 
   std::unique_lock lock(mu_);
   while (!ended_) PumpOnce(lock);
-  // The window is gone: senders return, posts and timers are dropped.
   running_ = false;
   target_ = nullptr;
-  for (Sent* sent : sent_) sent->done = true;
-  sent_.clear();
-  posted_.clear();
   timers_.clear();
   menu_.clear();
-  done_.notify_all();
+  lock.unlock();
+  // The window is gone: senders return, posts are dropped.
+  queue_.Close();
   return result_;
 }
 
 void ConsoleUi::PumpOnce(std::unique_lock<std::mutex>& lock) {
-  // Sent messages first, then posted ones, then timers, as Windows orders them.
-  if (!sent_.empty()) {
-    Sent* sent = sent_.front();
-    sent_.pop_front();
-    lock.unlock();
-    sent->run();
-    lock.lock();
-    sent->done = true;
-    done_.notify_all();
-    return;
-  }
-  if (!posted_.empty()) {
-    const Posted message = posted_.front();
-    posted_.pop_front();
-    lock.unlock();
-    Dispatch(message.message, message.wParam, message.lParam);
-    lock.lock();
-    return;
-  }
+  lock.unlock();
+  const bool ran = queue_.RunNext();
+  lock.lock();
+  if (ran) return;
+  // Then timers, as Windows orders them.
   auto next = std::min_element(timers_.begin(), timers_.end(),
                                [](const Timer& a, const Timer& b) { return a.due < b.due; });
-  if (next == timers_.end()) {
-    wake_.wait(lock);
-    return;
+  std::optional<Clock::time_point> deadline;
+  if (next != timers_.end()) {
+    const auto now = Clock::now();
+    if (next->due <= now) {
+      next->due = now + next->period;
+      const uint32_t id = next->id;
+      lock.unlock();
+      Dispatch(WM_TIMER, id, 0);
+      lock.lock();
+      return;
+    }
+    deadline = next->due;
   }
-  const auto now = Clock::now();
-  if (next->due > now) {
-    wake_.wait_until(lock, next->due);
-    return;
-  }
-  next->due = now + next->period;
-  const uint32_t id = next->id;
   lock.unlock();
-  Dispatch(WM_TIMER, id, 0);
+  queue_.WaitForWork(deadline);
   lock.lock();
 }
 
@@ -134,32 +122,28 @@ intptr_t ConsoleUi::Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam
 }
 
 void ConsoleUi::Send(const std::function<void()>& fn) {
-  std::unique_lock lock(mu_);
-  if (OnUiThreadLocked()) {
-    lock.unlock();
-    fn();
-    return;
+  {
+    std::lock_guard lock(mu_);
+    if (!running_) return;
   }
-  if (!running_) return;
-  Sent sent{fn};
-  sent_.push_back(&sent);
-  wake_.notify_all();
-  done_.wait(lock, [&] { return sent.done; });
+  queue_.Run(fn);
+}
+
+void ConsoleUi::PostLocked(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  queue_.Post([this, message, wParam, lParam] { Dispatch(message, wParam, lParam); });
 }
 
 bool ConsoleUi::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   std::lock_guard lock(mu_);
   if (ended_ && !running_) return false;
-  posted_.push_back({message, wParam, lParam});
-  wake_.notify_all();
-  return true;
+  return queue_.Post([this, message, wParam, lParam] { Dispatch(message, wParam, lParam); });
 }
 
 void ConsoleUi::EndModal(int result) {
   std::lock_guard lock(mu_);
   ended_ = true;
   result_ = result;
-  wake_.notify_all();
+  queue_.Wake();
 }
 
 // ---------------------------------------------------------------- input
@@ -169,10 +153,10 @@ void ConsoleUi::OnLine(std::string line) {
   if (!boxes_.empty()) {
     Box* box = boxes_.front();
     boxes_.pop_front();
-    box->answer = box->yesNo ? (IsYes(line) ? IDYES : IDNO) : IDOK;
+    box->answer = (box->style & 0xF) == MB_YESNO ? (IsYes(line) ? IDYES : IDNO) : IDOK;
     box->answered = true;
     done_.notify_all();
-    wake_.notify_all();
+    queue_.Wake();
     return;
   }
   if (!running_) return;
@@ -181,8 +165,7 @@ void ConsoleUi::OnLine(std::string line) {
     const auto choice = ChooseMenuEntry(menu_, line);
     menu_.clear();
     if (choice) {
-      posted_.push_back({WM_COMMAND, *choice, 0});
-      wake_.notify_all();
+      PostLocked(WM_COMMAND, *choice, 0);
       return;
     }
   }
@@ -200,20 +183,13 @@ void ConsoleUi::OnLine(std::string line) {
     streams_.err("qarx-service: no tray icon is shown (it exists only while a download runs)");
     return;
   }
-  posted_.push_back({command->message, command->wParam, command->lParam});
-  wake_.notify_all();
+  PostLocked(command->message, command->wParam, command->lParam);
 }
 
 void ConsoleUi::OnInputEnd() {
   std::lock_guard lock(mu_);
   inputEnded_ = true;
-  for (Box* box : boxes_) {
-    box->answer = DefaultAnswer(*box);
-    box->answered = true;
-  }
-  boxes_.clear();
-  done_.notify_all();
-  wake_.notify_all();
+  AnswerOpenBoxesLocked();
 }
 
 // ---------------------------------------------------------------- boxes and menus
@@ -226,15 +202,15 @@ int ConsoleUi::MessageBox(BoxOwner owner, const std::u16string& text, const std:
 int ConsoleUi::TrackedMessageBox(BoxOwner, const std::u16string& text, const std::u16string& caption,
                                  uint32_t style, const std::function<void()>& opened) {
   Box box;
-  box.yesNo = (style & 0xF) == MB_YESNO;
+  box.style = style;
   std::unique_lock lock(mu_);
   const std::string shown = DescribeBox(caption, text, style);
   if (inputEnded_) {
     // Nobody can answer: No / OK at once.
-    streams_.out(shown + (box.yesNo ? " -> n" : " -> ok"));
+    streams_.out(shown + ((style & 0xF) == MB_YESNO ? " -> n" : " -> ok"));
     lock.unlock();
     if (opened) opened();
-    return DefaultAnswer(box);
+    return emulated::UnansweredBoxAnswer(style);
   }
   // Registered before it is shown or told, so an answer typed at once finds it.
   boxes_.push_back(&box);
@@ -269,29 +245,9 @@ void ConsoleUi::TrackPopupMenu(const std::vector<MenuItem>& items) {
 // ---------------------------------------------------------------- the window
 
 bool ConsoleUi::ApplyShowLocked(int showCode) {
-  const bool wasVisible = visible_;
-  const bool wasIconic = iconic_;
-  switch (showCode) {
-    case SW_HIDE:
-      visible_ = false;
-      break;
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-      visible_ = true;
-      iconic_ = true;
-      break;
-    case SW_SHOWNORMAL:
-    case SW_SHOWMAXIMIZED:
-    case SW_RESTORE:
-      visible_ = true;
-      iconic_ = false;
-      break;
-    default:  // SW_SHOW and the rest keep the minimised state
-      visible_ = true;
-      break;
-  }
-  return visible_ && (!wasVisible || wasIconic != iconic_);
+  const emulated::ShowState before = shown_;
+  shown_ = emulated::AfterShow(before, showCode);
+  return emulated::PaintsFrame(before, shown_);
 }
 
 void ConsoleUi::ShowWindow(int showCode) {
@@ -305,12 +261,12 @@ void ConsoleUi::ShowWindow(int showCode) {
 
 bool ConsoleUi::IsWindowVisible() {
   std::lock_guard lock(mu_);
-  return visible_;
+  return shown_.visible;
 }
 
 bool ConsoleUi::IsIconic() {
   std::lock_guard lock(mu_);
-  return iconic_;
+  return shown_.minimized;
 }
 
 bool ConsoleUi::TrayAdd(const TrayIconData&) {
@@ -330,55 +286,25 @@ bool ConsoleUi::TrayDelete(const TrayIconData&) {
 void ConsoleUi::ListAddString(const std::u16string& line) {
   Send([&] {
     std::lock_guard lock(mu_);
-    log_.push_back(line);
     streams_.out(ToUtf8(line));
   });
 }
 
-void ConsoleUi::ListResetContent() {
-  Send([&] {
-    std::lock_guard lock(mu_);
-    log_.clear();
-  });
-}
-
-void ConsoleUi::SetStatusText(const std::u16string& text) {
-  Send([&] {
-    std::lock_guard lock(mu_);
-    status_ = text;
-  });
-}
-
-void ConsoleUi::SetProgressRange(int low, int high) {
-  Send([&] {
-    std::lock_guard lock(mu_);
-    progressLow_ = low;
-    progressHigh_ = high;
-  });
-}
-
-void ConsoleUi::SetProgressStep(int step) {
-  Send([&] {
-    std::lock_guard lock(mu_);
-    progressStep_ = step;
-  });
-}
-
-void ConsoleUi::SetProgressPos(int pos) {
-  Send([&] {
-    std::lock_guard lock(mu_);
-    // A progress bar keeps its position inside its range.
-    progressPos_ = std::clamp(pos, progressLow_, std::max(progressLow_, progressHigh_));
-  });
-}
+// Lines once printed stay, and the console shows neither the status line nor
+// the bar; like every control message these still wait for the loop.
+void ConsoleUi::ListResetContent() { Send([] {}); }
+void ConsoleUi::SetStatusText(const std::u16string&) { Send([] {}); }
+void ConsoleUi::SetProgressRange(int, int) { Send([] {}); }
+void ConsoleUi::SetProgressStep(int) { Send([] {}); }
+void ConsoleUi::SetProgressPos(int) { Send([] {}); }
 
 bool ConsoleUi::SetTimer(uint32_t id, uint32_t elapseMs) {
   std::lock_guard lock(mu_);
   timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; }),
                 timers_.end());
-  const Clock::duration period = std::max<Clock::duration>(std::chrono::milliseconds(elapseMs), kMinimumTimerPeriod);
+  const Clock::duration period = std::chrono::milliseconds(emulated::TimerPeriodMs(elapseMs));
   timers_.push_back({id, period, Clock::now() + period});
-  wake_.notify_all();
+  queue_.Wake();
   return true;
 }
 
@@ -392,8 +318,8 @@ bool ConsoleUi::KillTimer(uint32_t id) {
 
 void ConsoleUi::SetIcon(uint32_t, bool) {}
 void ConsoleUi::GetClientSize(int& width, int& height) {
-  width = kClientWidth;
-  height = kClientHeight;
+  width = emulated::DluToPixelsX(dialog_template::kWidth, kBaseUnits);
+  height = emulated::DluToPixelsY(dialog_template::kHeight, kBaseUnits);
 }
 void ConsoleUi::DrawIcon(int, int) {}
 void ConsoleUi::SetForegroundWindow() {}
@@ -404,23 +330,6 @@ int ConsoleUi::GetSystemMetrics(int index) {
 void ConsoleUi::SetActivityLogPath(std::string path) {
   std::lock_guard lock(mu_);
   activityLogPath_ = std::move(path);
-}
-
-std::vector<std::u16string> ConsoleUi::logLines() const {
-  std::lock_guard lock(mu_);
-  return log_;
-}
-std::u16string ConsoleUi::statusText() const {
-  std::lock_guard lock(mu_);
-  return status_;
-}
-int ConsoleUi::progressPos() const {
-  std::lock_guard lock(mu_);
-  return progressPos_;
-}
-bool ConsoleUi::trayShown() const {
-  std::lock_guard lock(mu_);
-  return tray_;
 }
 
 }  // namespace qarx::console

@@ -1,10 +1,12 @@
 // The console front-end: the dialog's window, emulated on a terminal. A real
 // message loop runs on the thread that calls RunModal (the user-interface
-// thread): posted messages, control messages sent by other threads (the
-// sender waits until the loop ran them), timers by deadline, and lines from
-// standard input read on a thread of their own. The window itself is only
-// state (visible, minimised, tray icon), but showing it delivers WM_NCPAINT
-// as a real window system does, so the dialog hides itself as it would.
+// thread): the emulated window system's queue (control messages sent by
+// other threads, whose sender waits until the loop ran them, then posted
+// messages), timers by deadline, and lines from standard input read on a
+// thread of their own. The window itself is only state (shown, minimised,
+// tray icon), but showing it delivers WM_NCPAINT as a real window system
+// does, so the dialog hides itself as it would. Of the controls only the
+// activity log is seen: its lines are printed.
 #pragma once
 
 #include <chrono>
@@ -15,11 +17,12 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "platform/ui.h"
 #include "ui/console/line_reader.h"
+#include "ui/emulated/ui_queue.h"
+#include "ui/emulated/window_rules.h"
 
 namespace qarx::console {
 
@@ -72,25 +75,10 @@ class ConsoleUi final : public UiPort {
   // The activity log file the `log` command names; empty: none (any thread).
   void SetActivityLogPath(std::string path);
 
-  // What the window shows (any thread).
-  std::vector<std::u16string> logLines() const;
-  std::u16string statusText() const;
-  int progressPos() const;
-  bool trayShown() const;
-
  private:
-  using Clock = std::chrono::steady_clock;
-  struct Posted {
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-  };
-  struct Sent {
-    std::function<void()> run;
-    bool done = false;
-  };
+  using Clock = emulated::UiQueue::Clock;
   struct Box {
-    bool yesNo = false;
+    uint32_t style = 0;
     bool answered = false;
     int answer = 0;
   };
@@ -102,16 +90,19 @@ class ConsoleUi final : public UiPort {
 
   // ---- user-interface thread ----
   intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam);
-  // Runs one sent message, posted message or due timer, or waits for one.
+  // Runs one queued call or due timer, or waits for one; called and
+  // returning with lock held.
   void PumpOnce(std::unique_lock<std::mutex>& lock);
   // ---- any thread ----
   // Runs fn on the user-interface thread and waits for it (SendMessage);
   // dropped when the window does not exist.
   void Send(const std::function<void()>& fn);
-  bool OnUiThreadLocked() const { return running_ && std::this_thread::get_id() == uiThread_; }
+  void PostLocked(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  bool OnUiThreadLocked() const { return running_ && queue_.OnUiThread(); }
   // Applies a show code; true when the frame must be painted.
   bool ApplyShowLocked(int showCode);
-  static int DefaultAnswer(const Box& box);
+  // Answers every open box as nobody can answer it any more.
+  void AnswerOpenBoxesLocked();
   // ---- input thread ----
   void OnLine(std::string line);
   void OnInputEnd();
@@ -119,16 +110,13 @@ class ConsoleUi final : public UiPort {
   ConsoleStreams streams_;
   LineReader reader_;
 
+  emulated::UiQueue queue_;
   mutable std::mutex mu_;
-  std::condition_variable wake_;  // the loop: something to run or a deadline moved
-  std::condition_variable done_;  // senders and askers: their message ran or box was answered
+  std::condition_variable done_;  // askers: their box was answered
   MessageTarget* target_ = nullptr;
-  std::thread::id uiThread_;
   bool running_ = false;
   bool ended_ = false;
   int result_ = 0;
-  std::deque<Posted> posted_;
-  std::deque<Sent*> sent_;
   std::vector<Timer> timers_;
   std::deque<Box*> boxes_;  // open, oldest first
   int asking_ = 0;          // threads inside MessageBox
@@ -137,15 +125,8 @@ class ConsoleUi final : public UiPort {
   std::string activityLogPath_;
 
   // The window's state.
-  bool visible_ = false;
-  bool iconic_ = false;
+  emulated::ShowState shown_;
   bool tray_ = false;
-  std::vector<std::u16string> log_;
-  std::u16string status_;
-  int progressLow_ = 0;
-  int progressHigh_ = 100;
-  int progressStep_ = 10;
-  int progressPos_ = 0;
 };
 
 }  // namespace qarx::console

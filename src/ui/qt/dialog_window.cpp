@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QWindowStateChangeEvent>
 
-#include "app/qarx_service_dlg.h"
 #include "common/qarx_types.h"
 #include "ui/qt/app_icon.h"
 
@@ -28,13 +27,13 @@ constexpr char kControlIdProperty[] = "controlId";
 DialogWindow::DialogWindow(Sender send, std::function<void()> restored)
     : QWidget(nullptr, kDialogFlags), send_(std::move(send)), restored_(std::move(restored)),
       icon_(AppIcon()) {
-  setWindowTitle(QString::fromUtf16(kDialogCaption.data(), static_cast<qsizetype>(kDialogCaption.size())));
+  setWindowTitle(QString::fromUtf16(dialog_template::kCaption));
   setFont(DialogFont());
   const BaseUnits units = DialogBaseUnits(font());
-  setFixedSize(DluToPixels(QRect(0, 0, kDialogWidthDlu, kDialogHeightDlu), units).size());
+  setFixedSize(DluToPixels(QRect(0, 0, dialog_template::kWidth, dialog_template::kHeight), units).size());
   for (const ControlTemplate& control : DialogControls()) {
     QWidget* widget = MakeControl(control);
-    widget->setGeometry(DluToPixels(control.dlu, units));
+    widget->setGeometry(DluToPixels(control, units));
     widget->setProperty(kControlIdProperty, control.id);
     // The list and the buttons lie below the client area; they exist but are
     // never shown, so no key reaches them.
@@ -44,29 +43,28 @@ DialogWindow::DialogWindow(Sender send, std::function<void()> restored)
 }
 
 QWidget* DialogWindow::MakeControl(const ControlTemplate& control) {
-  const QString text =
-      QString::fromUtf16(control.text.data(), static_cast<qsizetype>(control.text.size()));
-  switch (control.kind) {
-    case ControlKind::PushButton: {
+  const QString text = QString::fromUtf16(control.text);
+  switch (control.role) {
+    case ControlRole::Button: {
       auto* button = new QPushButton(text, this);
       button->setAutoDefault(false);
       const uint32_t id = control.id;
       connect(button, &QPushButton::clicked, this, [this, id] { send_(WM_COMMAND, id, 0); });
       return button;
     }
-    case ControlKind::ListBox: {
+    case ControlRole::List: {
       auto* list = new QListWidget(this);
       list->setSortingEnabled(false);
       return list;
     }
-    case ControlKind::ProgressBar: {
+    case ControlRole::Progress: {
       auto* bar = new QProgressBar(this);
       bar->setRange(0, 100);
       bar->setValue(0);
       bar->setTextVisible(false);
       return bar;
     }
-    case ControlKind::StaticText:
+    case ControlRole::Text:
       break;
   }
   auto* label = new QLabel(text, this);

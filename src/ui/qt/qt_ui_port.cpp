@@ -9,6 +9,7 @@
 #include <QProgressBar>
 
 #include "common/qarx_types.h"
+#include "ui/emulated/window_rules.h"
 #include "ui/qt/app_icon.h"
 #include "ui/qt/message_box.h"
 
@@ -20,8 +21,6 @@ constexpr uint32_t WM_LBUTTONDBLCLK = 515;
 constexpr uint32_t WM_MBUTTONDOWN = 519;
 constexpr uint32_t NIF_MESSAGE = 1;
 constexpr uint32_t NIF_TIP = 4;
-// The window system never fires a timer faster than this (USER_TIMER_MINIMUM).
-constexpr uint32_t kMinTimerMs = 10;
 
 }  // namespace
 
@@ -35,12 +34,13 @@ intptr_t MouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
   }
 }
 
-QtUiPort::QtUiPort(std::unique_ptr<QApplication> app) : app_(std::move(app)), icon_(AppIcon()) {
+QtUiPort::QtUiPort(std::unique_ptr<QApplication> app)
+    : app_(std::move(app)), pump_(queue_), queue_([this] { pump_.Notify(); }), icon_(AppIcon()) {
   dialog_ = std::make_unique<DialogWindow>(
       [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { Deliver(message, wParam, lParam); },
       [this] {
         // A restore by the window manager repaints the frame, as a show does.
-        if (!applyingShow_) gate_.Post([this] { Deliver(WM_NCPAINT, 1, 0); });
+        if (!applyingShow_) queue_.Post([this] { Deliver(WM_NCPAINT, 1, 0); });
       });
 }
 
@@ -54,13 +54,13 @@ void QtUiPort::Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 }
 
 bool QtUiPort::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return gate_.Post([this, message, wParam, lParam] { Deliver(message, wParam, lParam); });
+  return queue_.Post([this, message, wParam, lParam] { Deliver(message, wParam, lParam); });
 }
 
 int QtUiPort::MessageBox(BoxOwner, const std::u16string& text, const std::u16string& caption,
                          uint32_t style) {
   // Boxes belong to no window, whoever the caller names as owner.
-  if (gate_.OnUiThread()) {
+  if (queue_.OnUiThread()) {
     QMessageBox* box = MakeMessageBox(text, caption, style);
     box->setWindowIcon(icon_);
     box->exec();
@@ -68,20 +68,21 @@ int QtUiPort::MessageBox(BoxOwner, const std::u16string& text, const std::u16str
     delete box;
     return answer;
   }
-  std::shared_ptr<UiCallGate::Reply> reply = gate_.NewReply();
+  std::shared_ptr<emulated::UiQueue::Reply> reply = queue_.NewReply();
   // The texts are copied: the box outlives this call if the run ends first.
-  if (!gate_.Post([this, text, caption, style, reply] { OpenBox(text, caption, style, reply); })) return 0;
-  return static_cast<int>(gate_.Wait(*reply, 0));
+  const int unanswered = emulated::UnansweredBoxAnswer(style);
+  if (!queue_.Post([this, text, caption, style, reply] { OpenBox(text, caption, style, reply); })) return unanswered;
+  return static_cast<int>(queue_.Wait(*reply, unanswered));
 }
 
 void QtUiPort::OpenBox(const std::u16string& text, const std::u16string& caption, uint32_t style,
-                       std::shared_ptr<UiCallGate::Reply> reply) {
+                       std::shared_ptr<emulated::UiQueue::Reply> reply) {
   QMessageBox* box = MakeMessageBox(text, caption, style);
   box->setWindowIcon(icon_);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
   QObject::connect(box, &QMessageBox::finished, &context_,
-                   [this, box, reply] { gate_.Complete(*reply, AnswerOf(*box, box->clickedButton())); });
+                   [this, box, reply] { queue_.Complete(*reply, AnswerOf(*box, box->clickedButton())); });
   boxes_.erase(std::remove(boxes_.begin(), boxes_.end(), nullptr), boxes_.end());
   boxes_.emplace_back(box);
   box->show();
@@ -89,22 +90,16 @@ void QtUiPort::OpenBox(const std::u16string& text, const std::u16string& caption
   box->activateWindow();
 }
 
-std::vector<QMessageBox*> QtUiPort::openBoxes() const {
-  std::vector<QMessageBox*> open;
-  for (const QPointer<QMessageBox>& box : boxes_) {
-    if (box && box->isVisible()) open.push_back(box);
-  }
-  return open;
-}
-
 void QtUiPort::ShowWindow(int showCode) {
-  gate_.Run([this, showCode] { ApplyShow(showCode); });
+  queue_.Run([this, showCode] { ApplyShow(showCode); });
 }
 
 void QtUiPort::ApplyShow(int showCode) {
   DialogWindow& window = *dialog_;
-  const bool wasVisible = window.isVisible();
-  const Qt::WindowStates oldState = window.windowState();
+  const auto state = [&window] {
+    return emulated::ShowState{window.isVisible(), window.isMinimized(), window.isMaximized()};
+  };
+  const emulated::ShowState before = state();
   applyingShow_ = true;
   switch (showCode) {
     case SW_HIDE:
@@ -137,20 +132,17 @@ void QtUiPort::ApplyShow(int showCode) {
       break;
   }
   applyingShow_ = false;
-  // A show that makes the window appear, or changes its state, paints the
-  // frame; the dialog decides there whether it may stay.
-  if (showCode != SW_HIDE && window.isVisible() && (!wasVisible || oldState != window.windowState()))
-    Deliver(WM_NCPAINT, 1, 0);
+  if (emulated::PaintsFrame(before, state())) Deliver(WM_NCPAINT, 1, 0);
 }
 
 bool QtUiPort::IsWindowVisible() {
-  return gate_.Send([this] { return intptr_t{dialog_->isVisible()}; }, 0) != 0;
+  return queue_.Send([this] { return intptr_t{dialog_->isVisible()}; }, 0) != 0;
 }
 
 bool QtUiPort::TrayAdd(const TrayIconData& data) {
-  return gate_.Send([this, &data] {
+  return queue_.Send([this, &data] {
     if (tray_) return intptr_t{0};  // one icon per identifier
-    tray_ = new QSystemTrayIcon(icon_, &context_);
+    tray_ = new QSystemTrayIcon(icon_, dialog_.get());
     if (data.uFlags & NIF_TIP) tray_->setToolTip(DisplayText(data.szTip));
     if (data.uFlags & NIF_MESSAGE) {
       const uint32_t callback = data.uCallbackMessage;
@@ -168,7 +160,7 @@ bool QtUiPort::TrayAdd(const TrayIconData& data) {
 }
 
 bool QtUiPort::TrayDelete(const TrayIconData&) {
-  return gate_.Send([this] {
+  return queue_.Send([this] {
     if (!tray_) return intptr_t{0};
     tray_->hide();
     // Not deleted at once: the icon may be in the middle of its own signal.
@@ -179,27 +171,27 @@ bool QtUiPort::TrayDelete(const TrayIconData&) {
 }
 
 void QtUiPort::ListAddString(const std::u16string& line) {
-  gate_.Run([this, &line] { dialog_->ActivityLog()->addItem(QString::fromStdU16String(line)); });
+  queue_.Run([this, &line] { dialog_->ActivityLog()->addItem(QString::fromStdU16String(line)); });
 }
 
 void QtUiPort::ListResetContent() {
-  gate_.Run([this] { dialog_->ActivityLog()->clear(); });
+  queue_.Run([this] { dialog_->ActivityLog()->clear(); });
 }
 
 void QtUiPort::SetStatusText(const std::u16string& text) {
-  gate_.Run([this, &text] { dialog_->StatusText()->setText(QString::fromStdU16String(text)); });
+  queue_.Run([this, &text] { dialog_->StatusText()->setText(QString::fromStdU16String(text)); });
 }
 
 void QtUiPort::SetProgressRange(int low, int high) {
-  gate_.Run([this, low, high] { dialog_->ProgressBar()->setRange(low, high); });
+  queue_.Run([this, low, high] { dialog_->ProgressBar()->setRange(low, high); });
 }
 
 void QtUiPort::SetProgressStep(int step) {
-  gate_.Run([this, step] { progressStep_ = step; });
+  queue_.Run([this, step] { progressStep_ = step; });
 }
 
 void QtUiPort::SetProgressPos(int pos) {
-  gate_.Run([this, pos] {
+  queue_.Run([this, pos] {
     // The control keeps its position inside its range.
     QProgressBar* bar = dialog_->ProgressBar();
     bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
@@ -212,15 +204,15 @@ void QtUiPort::EndModal(int result) {
   const auto wake = [this] {
     if (loop_) loop_->exit(result_);
   };
-  if (gate_.OnUiThread()) {
+  if (queue_.OnUiThread()) {
     wake();
   } else {
-    gate_.Post(wake);
+    queue_.Post(wake);
   }
 }
 
 int QtUiPort::RunModal(MessageTarget& target) {
-  gate_.Open();
+  queue_.Open();
   ended_ = false;
   result_ = 0;
   target_ = &target;
@@ -237,7 +229,7 @@ int QtUiPort::RunModal(MessageTarget& target) {
 }
 
 void QtUiPort::EndRun() {
-  gate_.Close();
+  queue_.Close();
   target_ = nullptr;
   for (auto& [id, timer] : timers_) delete timer;
   timers_.clear();
@@ -250,23 +242,23 @@ void QtUiPort::EndRun() {
 }
 
 void QtUiPort::SetIcon(uint32_t, bool) {
-  gate_.Run([this] { dialog_->setWindowIcon(icon_); });
+  queue_.Run([this] { dialog_->setWindowIcon(icon_); });
 }
 
 bool QtUiPort::SetTimer(uint32_t id, uint32_t elapseMs) {
-  return gate_.Send([this, id, elapseMs] {
+  return queue_.Send([this, id, elapseMs] {
     QPointer<QTimer>& timer = timers_[id];
     if (!timer) {
       timer = new QTimer(&context_);
       QObject::connect(timer, &QTimer::timeout, &context_, [this, id] { Deliver(WM_TIMER, id, 0); });
     }
-    timer->start(static_cast<int>(std::max(elapseMs, kMinTimerMs)));
+    timer->start(static_cast<int>(emulated::TimerPeriodMs(elapseMs)));
     return intptr_t{1};
   }, 0) != 0;
 }
 
 bool QtUiPort::KillTimer(uint32_t id) {
-  return gate_.Send([this, id] {
+  return queue_.Send([this, id] {
     const auto found = timers_.find(id);
     if (found == timers_.end()) return intptr_t{0};
     QPointer<QTimer> timer = found->second;
@@ -280,29 +272,29 @@ bool QtUiPort::KillTimer(uint32_t id) {
 }
 
 bool QtUiPort::IsIconic() {
-  return gate_.Send([this] { return intptr_t{dialog_->isMinimized()}; }, 0) != 0;
+  return queue_.Send([this] { return intptr_t{dialog_->isMinimized()}; }, 0) != 0;
 }
 
 void QtUiPort::GetClientSize(int& width, int& height) {
-  gate_.Run([this, &width, &height] {
+  queue_.Run([this, &width, &height] {
     width = dialog_->width();
     height = dialog_->height();
   });
 }
 
 void QtUiPort::DrawIcon(int x, int y) {
-  gate_.Run([this, x, y] { dialog_->DrawIcon(x, y); });
+  queue_.Run([this, x, y] { dialog_->DrawIcon(x, y); });
 }
 
 void QtUiPort::SetForegroundWindow() {
-  gate_.Run([this] {
+  queue_.Run([this] {
     dialog_->raise();
     dialog_->activateWindow();
   });
 }
 
 void QtUiPort::TrackPopupMenu(const std::vector<MenuItem>& items) {
-  gate_.Run([this, &items] {
+  queue_.Run([this, &items] {
     if (menu_) menu_->deleteLater();
     menu_ = new QMenu(dialog_.get());
     menu_->setAttribute(Qt::WA_DeleteOnClose);

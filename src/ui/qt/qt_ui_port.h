@@ -1,9 +1,10 @@
 // The window system for the dialog on Qt 6 Widgets: the window of template
-// 102, the notification-area icon, the pop-up menu, message boxes, timers and
-// the message queue. Every call from a worker thread is carried to the
-// user-interface thread; control messages wait there like SendMessage, posts
-// are queued, and a worker's message box waits for its answer without holding
-// the user-interface thread.
+// 102, the notification-area icon (a child of that window), the pop-up menu,
+// message boxes, timers and the message queue. Every call from a worker
+// thread is carried to the user-interface thread through the emulated
+// window system's queue, which Qt's event loop runs; control messages wait
+// there like SendMessage, posts are queued, and a worker's message box waits
+// for its answer without holding the user-interface thread.
 #pragma once
 
 #include <atomic>
@@ -21,8 +22,9 @@
 #include <QTimer>
 
 #include "platform/ui.h"
+#include "ui/emulated/ui_queue.h"
 #include "ui/qt/dialog_window.h"
-#include "ui/qt/ui_call_gate.h"
+#include "ui/qt/queue_pump.h"
 
 class QEventLoop;
 
@@ -64,24 +66,19 @@ class QtUiPort final : public UiPort {
   void TrackPopupMenu(const std::vector<MenuItem>& items) override;
   int GetSystemMetrics(int index) override;
 
-  // What the user sees, for tests and diagnostics (user-interface thread).
-  DialogWindow* dialog() const { return dialog_.get(); }
-  QSystemTrayIcon* trayIcon() const { return tray_; }
-  QMenu* popupMenu() const { return menu_; }
-  std::vector<QMessageBox*> openBoxes() const;
-
  private:
   // All below run on the user-interface thread.
   void Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void ApplyShow(int showCode);
   void OpenBox(const std::u16string& text, const std::u16string& caption, uint32_t style,
-               std::shared_ptr<UiCallGate::Reply> reply);
+               std::shared_ptr<emulated::UiQueue::Reply> reply);
   void EndRun();
 
   // Declared first so that it goes last: every widget needs it.
   std::unique_ptr<QApplication> app_;
   QObject context_;
-  UiCallGate gate_;
+  QueuePump pump_;
+  emulated::UiQueue queue_;
   QIcon icon_;
   std::unique_ptr<DialogWindow> dialog_;
   QPointer<QSystemTrayIcon> tray_;

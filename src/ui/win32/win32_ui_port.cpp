@@ -33,9 +33,12 @@ DWORD RunningTrayRecordSize() {
 
 }  // namespace
 
-Win32UiPort::Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding)
+Win32UiPort::Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding, TrayShell shell)
     : instance_(instance),
       sessionEnding_(std::move(sessionEnding)),
+      shell_(shell ? std::move(shell) : [](DWORD action, const NOTIFYICONDATAW& record) {
+        return Shell_NotifyIconW(action, const_cast<NOTIFYICONDATAW*>(&record)) != FALSE;
+      }),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       bigIcon_(LoadAppIcon(instance, SM_CXICON, SM_CYICON)),
       smallIcon_(LoadAppIcon(instance, SM_CXSMICON, SM_CYSMICON)),
@@ -163,17 +166,7 @@ bool Win32UiPort::IsWindowVisible() {
 }
 
 bool Win32UiPort::Notify(DWORD action, const TrayIconData& data) {
-  const NOTIFYICONDATAW record = MakeNotifyIconData(data, window_, smallIcon_.get(), trayRecordSize_);
-  {
-    std::lock_guard lock(trayLock_);
-    lastTray_ = record;
-  }
-  return Shell_NotifyIconW(action, const_cast<NOTIFYICONDATAW*>(&record)) != FALSE;
-}
-
-NOTIFYICONDATAW Win32UiPort::lastTrayRecord() const {
-  std::lock_guard lock(trayLock_);
-  return lastTray_;
+  return shell_(action, MakeNotifyIconData(data, window_, smallIcon_.get(), trayRecordSize_));
 }
 
 bool Win32UiPort::TrayAdd(const TrayIconData& data) { return Notify(NIM_ADD, data); }

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -23,10 +22,14 @@ inline constexpr UINT kEndRunMessage = WM_APP + 1;
 
 class Win32UiPort final : public UiPort {
  public:
+  // Hands a notification-area record to the shell; true when it took it.
+  using TrayShell = std::function<bool(DWORD action, const NOTIFYICONDATAW& record)>;
+
   // instance: the module holding the dialog template and the icon.
   // sessionEnding: called on the user-interface thread once the dialog has
   // taken WM_ENDSESSION, to finish the process before Windows ends it.
-  explicit Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding = {});
+  // shell: Shell_NotifyIconW unless given.
+  explicit Win32UiPort(HINSTANCE instance, std::function<void()> sessionEnding = {}, TrayShell shell = {});
   ~Win32UiPort() override;
   Win32UiPort(const Win32UiPort&) = delete;
   Win32UiPort& operator=(const Win32UiPort&) = delete;
@@ -58,8 +61,6 @@ class Win32UiPort final : public UiPort {
 
   // The dialog's window while the modal run lasts, else null.
   HWND window() const { return window_.load(); }
-  // The last record handed to the shell, for tests and diagnostics.
-  NOTIFYICONDATAW lastTrayRecord() const;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,6 +76,7 @@ class Win32UiPort final : public UiPort {
 
   HINSTANCE instance_;
   std::function<void()> sessionEnding_;
+  TrayShell shell_;
   const UINT taskbarCreated_;  // the shell's registered "TaskbarCreated"
   Icon bigIcon_;
   Icon smallIcon_;
@@ -83,8 +85,6 @@ class Win32UiPort final : public UiPort {
   std::atomic<DWORD> uiThread_{0};
   MessageTarget* target_ = nullptr;
   HDC paintDc_ = nullptr;  // while WM_PAINT of a minimised dialog runs
-  mutable std::mutex trayLock_;
-  NOTIFYICONDATAW lastTray_{};
   std::atomic<bool> ended_{false};
   std::atomic<int> result_{0};
 };

@@ -14,6 +14,7 @@
 
 #include "platform/ui.h"
 #include "ui/console/console_ui.h"
+#include "ui/events/forwarding_ui.h"
 
 namespace qarx::console::testing {
 
@@ -98,6 +99,69 @@ class Target : public MessageTarget {
   std::vector<Delivered> delivered_;
 };
 
+// A ConsoleUi seen through its port: what the dialog asked the window to show
+// (log lines, status, progress, tray icon), which the console keeps no copy of.
+class WatchedConsole : public events::ForwardingUi {
+ public:
+  // The base keeps a reference to console_, which is built right after it.
+  explicit WatchedConsole(ConsoleStreams streams) : ForwardingUi(console_), console_(std::move(streams)) {}
+
+  int TrackedMessageBox(BoxOwner owner, const std::u16string& text, const std::u16string& caption,
+                        uint32_t style, const std::function<void()>& opened) override {
+    return inner_.TrackedMessageBox(owner, text, caption, style, opened);
+  }
+  bool TrayAdd(const TrayIconData& data) override {
+    Set(tray_, true);
+    return inner_.TrayAdd(data);
+  }
+  bool TrayDelete(const TrayIconData& data) override {
+    Set(tray_, false);
+    return inner_.TrayDelete(data);
+  }
+  void ListAddString(const std::u16string& line) override {
+    inner_.ListAddString(line);
+    std::lock_guard lock(mu_);
+    log_.push_back(line);
+  }
+  void ListResetContent() override {
+    inner_.ListResetContent();
+    std::lock_guard lock(mu_);
+    log_.clear();
+  }
+  void SetStatusText(const std::u16string& text) override {
+    inner_.SetStatusText(text);
+    Set(status_, text);
+  }
+  void SetProgressPos(int pos) override {
+    inner_.SetProgressPos(pos);
+    Set(progress_, pos);
+  }
+  void SetActivityLogPath(std::string path) { console_.SetActivityLogPath(std::move(path)); }
+
+  std::vector<std::u16string> logLines() const { return Get(log_); }
+  std::u16string statusText() const { return Get(status_); }
+  int progressPos() const { return Get(progress_); }
+  bool trayShown() const { return Get(tray_); }
+
+ private:
+  template <typename T, typename V>
+  void Set(T& field, V value) {
+    std::lock_guard lock(mu_);
+    field = std::move(value);
+  }
+  template <typename T>
+  T Get(const T& field) const {
+    std::lock_guard lock(mu_);
+    return field;
+  }
+  ConsoleUi console_;
+  mutable std::mutex mu_;
+  std::vector<std::u16string> log_;
+  std::u16string status_;
+  int progress_ = 0;
+  bool tray_ = false;
+};
+
 class ConsoleBed {
  public:
   ConsoleBed() {
@@ -110,7 +174,7 @@ class ConsoleBed {
     streams.input = readEnd_;
     streams.out = [this](std::string_view line) { out.Add(line); };
     streams.err = [this](std::string_view line) { err.Add(line); };
-    ui = std::make_unique<ConsoleUi>(streams);
+    ui = std::make_unique<WatchedConsole>(streams);
   }
   ~ConsoleBed() {
     Stop();
@@ -148,7 +212,7 @@ class ConsoleBed {
 
   Recorder out;
   Recorder err;
-  std::unique_ptr<ConsoleUi> ui;
+  std::unique_ptr<WatchedConsole> ui;
   std::thread::id uiThread;
   int result = -1;
 

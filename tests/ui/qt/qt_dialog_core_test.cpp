@@ -19,7 +19,10 @@ namespace {
 
 using qarx::testing::Drain;
 using qarx::testing::FakePlatform;
+using qarx::testing::PopupMenu;
 using qarx::testing::RunModalWith;
+using qarx::testing::TheDialog;
+using qarx::testing::TrayIcon;
 
 // Runs fn on a worker thread, as a job would, while this thread keeps the
 // window system going.
@@ -61,13 +64,13 @@ class QtDialogCoreTest : public ::testing::Test {
     Drain();
   }
   void Click(QSystemTrayIcon::ActivationReason reason) {
-    ASSERT_NE(port.trayIcon(), nullptr);
-    emit port.trayIcon()->activated(reason);
+    ASSERT_NE(TrayIcon(), nullptr);
+    emit TrayIcon()->activated(reason);
     Drain();
   }
   void ChooseFromMenu(const char16_t* entry) {
     Click(QSystemTrayIcon::Context);
-    QMenu* menu = port.popupMenu();
+    QMenu* menu = PopupMenu();
     ASSERT_NE(menu, nullptr);
     ASSERT_TRUE(menu->isVisible());
     for (QAction* action : menu->actions()) {
@@ -86,7 +89,7 @@ class QtDialogCoreTest : public ::testing::Test {
 
 TEST_F(QtDialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownload) {
   const int result = RunModalWith(port, dlg, [&] {
-    DialogWindow& window = *port.dialog();
+    DialogWindow& window = *TheDialog();
     port.KillTimer(1);
     EXPECT_FALSE(window.isVisible()) << "the first showing hides itself";
     Command(ID_MENU_OPEN);
@@ -97,8 +100,8 @@ TEST_F(QtDialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownload
     StartDownload();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
-    ASSERT_NE(port.trayIcon(), nullptr);
-    EXPECT_EQ(port.trayIcon()->toolTip(), QString::fromUtf16(u"      VeltraneIC卡\n互联网终端服务程序!"));
+    ASSERT_NE(TrayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon()->toolTip(), QString::fromUtf16(u"      VeltraneIC卡\n互联网终端服务程序!"));
 
     ChooseFromMenu(u"最小化");
     EXPECT_TRUE(window.isVisible());
@@ -115,13 +118,13 @@ TEST_F(QtDialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownload
 
     window.close();
     EXPECT_FALSE(window.isVisible()) << "the close box hides";
-    EXPECT_NE(port.trayIcon(), nullptr) << "the icon stays while the download runs";
+    EXPECT_NE(TrayIcon(), nullptr) << "the icon stays while the download runs";
     Click(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window.isVisible());
 
     EndDownload();
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(port.trayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon(), nullptr);
     Command(ID_MENU_OPEN);
     EXPECT_FALSE(window.isVisible());
 
@@ -132,26 +135,26 @@ TEST_F(QtDialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownload
 
 TEST_F(QtDialogCoreTest, TwoDownloadsKeepOneIconUntilTheSecondEnds) {
   RunModalWith(port, dlg, [&] {
-    DialogWindow& window = *port.dialog();
+    DialogWindow& window = *TheDialog();
     port.KillTimer(1);
     StartDownload();
-    QSystemTrayIcon* icon = port.trayIcon();
+    QSystemTrayIcon* icon = TrayIcon();
     StartDownload();
-    EXPECT_EQ(port.trayIcon(), icon) << "no second icon";
+    EXPECT_EQ(TrayIcon(), icon) << "no second icon";
     EndDownload();
-    EXPECT_EQ(port.trayIcon(), icon);
+    EXPECT_EQ(TrayIcon(), icon);
     EXPECT_FALSE(window.isVisible()) << "the first end hides the dialog";
     Click(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(window.isVisible()) << "the downloading flag is gone, so it hides itself again";
     EndDownload();
-    EXPECT_EQ(port.trayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon(), nullptr);
     Command(ID_MENU_EXIT);
   });
 }
 
 TEST_F(QtDialogCoreTest, MinimisedDialogShowsTheIconInTheMiddle) {
   RunModalWith(port, dlg, [&] {
-    DialogWindow& window = *port.dialog();
+    DialogWindow& window = *TheDialog();
     port.KillTimer(1);
     StartDownload();
     const QImage icon = DrawAppIcon(32).toImage();

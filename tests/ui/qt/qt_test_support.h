@@ -1,5 +1,6 @@
 // Helpers of the Qt front-end tests: a target that records what the window
-// system delivers, and a way to run steps inside a modal run.
+// system delivers, a way to run steps inside a modal run, and the windows a
+// user would see, found as Qt knows them.
 #pragma once
 
 #include <functional>
@@ -7,7 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "platform/ui.h"
@@ -43,6 +48,38 @@ class RecordingTarget : public MessageTarget {
  private:
   std::thread::id uiThread_ = std::this_thread::get_id();
 };
+
+// The dialog's window (one port at a time).
+inline qt::DialogWindow* TheDialog() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* dialog = dynamic_cast<qt::DialogWindow*>(widget)) return dialog;
+  }
+  return nullptr;
+}
+
+// What of type T the dialog's window shows now (a deleted one is hidden
+// first, and may wait for its deletion).
+template <typename T>
+T* ShownChild() {
+  qt::DialogWindow* dialog = TheDialog();
+  if (!dialog) return nullptr;
+  for (T* child : dialog->findChildren<T*>()) {
+    if (child->isVisible()) return child;
+  }
+  return nullptr;
+}
+inline QSystemTrayIcon* TrayIcon() { return ShownChild<QSystemTrayIcon>(); }
+inline QMenu* PopupMenu() { return ShownChild<QMenu>(); }
+
+// The message boxes open now.
+inline std::vector<QMessageBox*> OpenBoxes() {
+  std::vector<QMessageBox*> open;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box && box->isVisible()) open.push_back(box);
+  }
+  return open;
+}
 
 // Delivers everything queued so far (posted messages, queued calls).
 inline void Drain() {

@@ -18,8 +18,11 @@ namespace {
 
 using qarx::testing::Delivered;
 using qarx::testing::Drain;
+using qarx::testing::PopupMenu;
 using qarx::testing::RecordingTarget;
 using qarx::testing::RunModalWith;
+using qarx::testing::TheDialog;
+using qarx::testing::TrayIcon;
 
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }
 
@@ -31,7 +34,7 @@ class QtUiPortTest : public ::testing::Test {
 
 TEST_F(QtUiPortTest, InitialisesThenShowsWithAFramePaintAndRunsUntilEnded) {
   const int result = RunModalWith(port, target, [&] {
-    EXPECT_TRUE(port.dialog()->isVisible()) << "the template is visible and this target keeps it";
+    EXPECT_TRUE(TheDialog()->isVisible()) << "the template is visible and this target keeps it";
     port.PostMessage(WM_USER + 7, 3, 4);
     port.PostMessage(WM_USER + 8, 5, 6);
     Drain();
@@ -50,7 +53,7 @@ TEST_F(QtUiPortTest, InitialisesThenShowsWithAFramePaintAndRunsUntilEnded) {
   EXPECT_EQ(first[0].wParam, 3u);
   EXPECT_EQ(first[0].lParam, 4);
   for (const Delivered& d : target.received) EXPECT_TRUE(d.onUiThread) << d.message;
-  EXPECT_FALSE(port.dialog()->isVisible()) << "the window goes with the run";
+  EXPECT_FALSE(TheDialog()->isVisible()) << "the window goes with the run";
   EXPECT_FALSE(port.PostMessage(WM_USER, 0, 0)) << "no window to post to after the run";
 }
 
@@ -64,7 +67,7 @@ TEST_F(QtUiPortTest, EndModalDuringInitialisationSkipsTheLoop) {
 
 TEST_F(QtUiPortTest, ShowCodesDriveTheWindowAndPaintTheFrameOnAppearance) {
   RunModalWith(port, target, [&] {
-    DialogWindow& window = *port.dialog();
+    DialogWindow& window = *TheDialog();
     const size_t paintsAtStart = target.Of(WM_NCPAINT).size();
     port.ShowWindow(SW_HIDE);
     EXPECT_FALSE(window.isVisible());
@@ -89,7 +92,7 @@ TEST_F(QtUiPortTest, ShowCodesDriveTheWindowAndPaintTheFrameOnAppearance) {
 
 TEST_F(QtUiPortTest, ControlMessagesReachTheirControls) {
   RunModalWith(port, target, [&] {
-    DialogWindow& window = *port.dialog();
+    DialogWindow& window = *TheDialog();
     port.ListAddString(u"系统信息为:Windows 7!");
     port.ListAddString(u"-----------------------------------------------");
     port.ListAddString(u"<b>not markup</b>");
@@ -146,7 +149,7 @@ TEST_F(QtUiPortTest, TrayIconCarriesTipAndMouseMessages) {
     data.hIcon = 128;
     data.szTip = u"      VeltraneIC卡\r\n互联网终端服务程序!";
     port.TrayAdd(data);  // false here: the offscreen platform has no tray
-    QSystemTrayIcon* icon = port.trayIcon();
+    QSystemTrayIcon* icon = TrayIcon();
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->toolTip(), Q(u"      VeltraneIC卡\n互联网终端服务程序!"));
     EXPECT_FALSE(icon->icon().isNull());
@@ -164,7 +167,7 @@ TEST_F(QtUiPortTest, TrayIconCarriesTipAndMouseMessages) {
       EXPECT_EQ(notes[i].lParam, mice[i]);
     }
     EXPECT_TRUE(port.TrayDelete(data));
-    EXPECT_EQ(port.trayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon(), nullptr);
     EXPECT_FALSE(port.TrayDelete(data)) << "nothing left to delete";
     port.EndModal(0);
   });
@@ -173,7 +176,7 @@ TEST_F(QtUiPortTest, TrayIconCarriesTipAndMouseMessages) {
 TEST_F(QtUiPortTest, PopupMenuListsTheEntriesAndPostsTheChoice) {
   RunModalWith(port, target, [&] {
     port.TrackPopupMenu(TrayMenuItems());
-    QMenu* menu = port.popupMenu();
+    QMenu* menu = PopupMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->isVisible());
     const QList<QAction*> actions = menu->actions();

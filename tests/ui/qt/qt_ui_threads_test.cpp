@@ -14,8 +14,10 @@ namespace qarx::qt {
 namespace {
 
 using qarx::testing::Delivered;
+using qarx::testing::OpenBoxes;
 using qarx::testing::RecordingTarget;
 using qarx::testing::RunModalWith;
+using qarx::testing::TheDialog;
 
 constexpr int kLogLines = 20;
 
@@ -51,10 +53,10 @@ TEST_F(QtUiThreadsTest, WorkerQuestionLeavesTheUserInterfaceRunning) {
       });
     }
     if (d.message != WM_TIMER || clicked) return;
-    const std::vector<QMessageBox*> open = port.openBoxes();
+    const std::vector<QMessageBox*> open = OpenBoxes();
     if (open.empty()) return;
     ++ticksWhileOpen;
-    if (ticksWhileOpen < 3 || port.dialog()->ActivityLog()->count() < kLogLines) return;
+    if (ticksWhileOpen < 3 || TheDialog()->ActivityLog()->count() < kLogLines) return;
     QMessageBox* box = open.front();
     EXPECT_EQ(box->windowTitle(), QString::fromUtf16(u"Veltrane服务程序提示"));
     EXPECT_EQ(box->text(), QString::fromUtf16(u"   未安装控件\n是否需要下载安装?"));
@@ -68,13 +70,13 @@ TEST_F(QtUiThreadsTest, WorkerQuestionLeavesTheUserInterfaceRunning) {
   EXPECT_TRUE(asking);
   EXPECT_EQ(answer.load(), IDYES);
   EXPECT_GE(ticksWhileOpen, 3);
-  QListWidget* log = port.dialog()->ActivityLog();
+  QListWidget* log = TheDialog()->ActivityLog();
   ASSERT_EQ(log->count(), kLogLines + 1);
   for (int i = 0; i < kLogLines; ++i) {
     EXPECT_EQ(log->item(i)->text(), QString::fromUtf16(u"line ") + QChar(u'a' + i)) << "in sending order";
   }
   EXPECT_EQ(log->item(kLogLines)->text(), QStringLiteral("answered"));
-  EXPECT_TRUE(port.openBoxes().empty());
+  EXPECT_TRUE(OpenBoxes().empty());
 }
 
 // Several workers ask at once; each gets its own box and its own answer.
@@ -92,7 +94,7 @@ TEST_F(QtUiThreadsTest, ConcurrentQuestionsGetTheirOwnAnswers) {
       }
     }
     if (d.message != WM_TIMER) return;
-    const std::vector<QMessageBox*> open = port.openBoxes();
+    const std::vector<QMessageBox*> open = OpenBoxes();
     if (open.size() < 2) return;
     for (QMessageBox* box : open) {
       const bool control = box->text().contains(QString::fromUtf16(u"控件"));
@@ -118,7 +120,7 @@ TEST_F(QtUiThreadsTest, EndFromAWorkerReleasesEveryWaiter) {
                                  MB_OK | MB_SYSTEMMODAL);
       });
     }
-    if (d.message == WM_TIMER && !port.openBoxes().empty() && !boxShown) {
+    if (d.message == WM_TIMER && !OpenBoxes().empty() && !boxShown) {
       boxShown = true;
       workers.emplace_back([&] { port.EndModal(3); });
     }
@@ -127,17 +129,17 @@ TEST_F(QtUiThreadsTest, EndFromAWorkerReleasesEveryWaiter) {
   EXPECT_TRUE(boxShown);
   workers.front().join();
   workers.erase(workers.begin());
-  EXPECT_EQ(answer.load(), 0) << "no answer was given";
-  EXPECT_TRUE(port.openBoxes().empty()) << "the box goes with the program";
+  EXPECT_EQ(answer.load(), IDOK) << "nobody answered: a notice counts as OK";
+  EXPECT_TRUE(OpenBoxes().empty()) << "the box goes with the program";
 
   std::thread late([&] {
     port.ListAddString(u"too late");
     port.SetProgressPos(50);
     EXPECT_FALSE(port.IsWindowVisible());
-    EXPECT_EQ(port.MessageBox(BoxOwner::Desktop, u"q", u"c", MB_YESNO), 0);
+    EXPECT_EQ(port.MessageBox(BoxOwner::Desktop, u"q", u"c", MB_YESNO), IDNO) << "a question no";
   });
   late.join();
-  EXPECT_EQ(port.dialog()->ActivityLog()->count(), 0);
+  EXPECT_EQ(TheDialog()->ActivityLog()->count(), 0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ namespace qarx::win32 {
 namespace {
 
 using qarx::testing::FakePlatform;
+using qarx::testing::RecordingTrayShell;
 using qarx::testing::RunModalWith;
 using qarx::testing::TextOf;
 using qarx::testing::WaitUntil;
@@ -81,7 +82,8 @@ class Win32DialogCoreTest : public ::testing::Test {
     return entries;
   }
 
-  Win32UiPort port{GetModuleHandleW(nullptr)};
+  RecordingTrayShell shell;
+  Win32UiPort port{GetModuleHandleW(nullptr), {}, shell.Hook()};
   FakePlatform fake;
   CQarxServiceDlg dlg{fake.platform};
   QuietDialog target{dlg, port};
@@ -95,7 +97,7 @@ TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownl
 
     StartDownload();
     EXPECT_TRUE(Visible());
-    NOTIFYICONDATAW tray = port.lastTrayRecord();
+    NOTIFYICONDATAW tray = shell.lastRecord();
     EXPECT_EQ(tray.cbSize, sizeof(NOTIFYICONDATAW)) << "the running shell's size";
     EXPECT_EQ(tray.hWnd, port.window());
     EXPECT_EQ(tray.uID, 128u);
@@ -124,13 +126,14 @@ TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownl
     EXPECT_FALSE(IsIconic(port.window()));
 
     Send(WM_SYSCOMMAND, SC_CLOSE, 0);
-    Send(WM_NULL, 0, 0);
-    EXPECT_FALSE(Visible()) << "the close box hides";
-    EXPECT_EQ(port.lastTrayRecord().uFlags, 7u) << "the icon stays while the download runs";
+    // The dialog manager posts the Cancel command, which a sent message
+    // would overtake: wait for it.
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(); })) << "the close box hides";
+    EXPECT_EQ(shell.lastRecord().uFlags, 7u) << "the icon stays while the download runs";
 
     EndDownload();
     EXPECT_FALSE(Visible());
-    EXPECT_EQ(port.lastTrayRecord().uFlags, 0u) << "deleted with the bare record";
+    EXPECT_EQ(shell.lastRecord().uFlags, 0u) << "deleted with the bare record";
     Send(WM_COMMAND, ID_MENU_OPEN, 0);
     EXPECT_FALSE(Visible());
     Send(WM_COMMAND, ID_MENU_EXIT, 0);
@@ -145,7 +148,7 @@ TEST_F(Win32DialogCoreTest, TheMenusLastEntryExits) {
               ChooseFromMenu({VK_UP});
             }),
             IDCANCEL);
-  EXPECT_EQ(port.lastTrayRecord().uFlags, 0u) << "the icon is removed";
+  EXPECT_EQ(shell.lastRecord().uFlags, 0u) << "the icon is removed";
 }
 
 TEST_F(Win32DialogCoreTest, AWorkerEndsTheRunWithExitService) {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -34,6 +35,29 @@ inline int RunModalWith(win32::Win32UiPort& port, MessageTarget& target, const s
   worker.join();
   return result;
 }
+
+// The shell as the port's tray calls reach it: each record is kept, then
+// handed on to Shell_NotifyIconW.
+class RecordingTrayShell {
+ public:
+  win32::Win32UiPort::TrayShell Hook() {
+    return [this](DWORD action, const NOTIFYICONDATAW& record) {
+      {
+        std::lock_guard lock(mu_);
+        last_ = record;
+      }
+      return Shell_NotifyIconW(action, const_cast<NOTIFYICONDATAW*>(&record)) != FALSE;
+    };
+  }
+  NOTIFYICONDATAW lastRecord() const {
+    std::lock_guard lock(mu_);
+    return last_;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  NOTIFYICONDATAW last_{};
+};
 
 inline std::u16string TextOf(HWND window) {
   wchar_t text[512] = {};
