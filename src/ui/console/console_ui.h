@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/ui.h"
-#include "ui/console/line_reader.h"
+#include "platform/line_reader.h"
 
 namespace qarx::console {
 
