@@ -9,8 +9,8 @@
 
 #include "app/qarx_service_app.h"
 #include "common/qarx_types.h"
-#include "main/exit_signals.h"
 #include "main/front_end.h"
+#include "platform/exit_signals.h"
 #include "platform/os.h"
 #include "ui/console/console_commands.h"
 #include "ui/console/console_ui.h"
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const auto start = qarx::events::EventSink::Clock::now();
   qarx::os::PrepareProcess();
   // First, while this is the only thread: every later one inherits the mask.
-  qarx::service::WatchExitSignals([] { qarx::theApp.RequestExit(); });
+  qarx::os::WatchExitSignals([] { qarx::theApp.RequestExit(); });
 
   const std::unique_ptr<qarx::os::OsPlatform> os = qarx::os::MakePlatform();
   qarx::Platform platform = os->Bundle(nullptr);

@@ -21,22 +21,18 @@ struct OsPlatform {
   // the build's defaults and QARX_UPDATE_SERVER / QARX_PORTAL_URL.
   Platform Bundle(UiPort* ui) const;
 
-  std::unique_ptr<ThreadPort> threads;
-  std::unique_ptr<MutexPort> mutexes;
-  std::unique_ptr<FilePort> files;
-  std::unique_ptr<HashPort> hash;
-  std::unique_ptr<HttpPort> http;
-  std::unique_ptr<LauncherPort> launcher;
-  std::unique_ptr<RegistryPort> registry;
-  std::unique_ptr<SystemInfoPort> system;
-  std::unique_ptr<FindPort> find;
-  std::unique_ptr<ProfilePort> profile;
-  std::unique_ptr<PcscPort> pcsc;
-  std::unique_ptr<TextPort> text;
+#define QARX_PORT_OWNER(Port, member) std::unique_ptr<Port> member;
+  QARX_OS_PORTS(QARX_PORT_OWNER)
+#undef QARX_PORT_OWNER
 };
 
-// The running OS's adapters.
+// The running OS's adapters, one from each factory of its adapter folder.
 std::unique_ptr<OsPlatform> MakePlatform();
+
+// Declares an adapter folder's factory of one port, in the folder's own
+// namespace: QARX_OS_PORTS(QARX_DECLARE_ADAPTER_FACTORY). The folder's
+// MakePlatform fills OsPlatform from them, also through QARX_OS_PORTS.
+#define QARX_DECLARE_ADAPTER_FACTORY(Port, member) std::unique_ptr<Port> Make##Port();
 
 // Standard streams fit for the console front-end and the log lines: open
 // (a closed one would hand its number to the next file opened), UTF-8, no
@@ -57,6 +53,10 @@ std::vector<std::string> Arguments(int argc, char** argv);
 
 // An environment variable as UTF-8; nullopt when unset or empty.
 std::optional<std::string> Environment(const char* name);
+
+// The SHA-256 of bytes in memory, computed as the hash adapter computes a
+// file's (the tests' fake hash port uses it).
+bool Sha256Bytes(const void* data, size_t size, Sha256Digest& digest);
 
 // fopen with a UTF-8 path; "a"/"w" files are not inherited by started programs.
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode);

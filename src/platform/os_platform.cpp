@@ -19,18 +19,9 @@ Endpoints EndpointsFromEnvironment() {
 Platform OsPlatform::Bundle(UiPort* ui) const {
   Platform p;
   p.ui = ui;
-  p.threads = threads.get();
-  p.mutexes = mutexes.get();
-  p.files = files.get();
-  p.hash = hash.get();
-  p.http = http.get();
-  p.launcher = launcher.get();
-  p.registry = registry.get();
-  p.system = system.get();
-  p.find = find.get();
-  p.profile = profile.get();
-  p.pcsc = pcsc.get();
-  p.text = text.get();
+#define QARX_LEND_PORT(Port, member) p.member = member.get();
+  QARX_OS_PORTS(QARX_LEND_PORT)
+#undef QARX_LEND_PORT
   p.endpoints = EndpointsFromEnvironment();
   return p;
 }

@@ -24,20 +24,29 @@ struct Endpoints {
   std::u16string portalUrl;     // "http://" + host
 };
 
+// The ports every OS's adapter folder provides, written once: X(Port, member)
+// for each. The bundle below, the adapters' owner (os.h) and each folder's
+// factories std::unique_ptr<Port> Make<Port>() follow this list; the UiPort is
+// the front-end's and not among them.
+#define QARX_OS_PORTS(X)          \
+  X(ThreadPort, threads)          \
+  X(MutexPort, mutexes)           \
+  X(FilePort, files)              \
+  X(HashPort, hash)               \
+  X(HttpPort, http)               \
+  X(LauncherPort, launcher)       \
+  X(RegistryPort, registry)       \
+  X(SystemInfoPort, system)       \
+  X(FindPort, find)               \
+  X(ProfilePort, profile)         \
+  X(PcscPort, pcsc)               \
+  X(TextPort, text)
+
 struct Platform {
   UiPort* ui = nullptr;
-  ThreadPort* threads = nullptr;
-  MutexPort* mutexes = nullptr;
-  FilePort* files = nullptr;
-  HashPort* hash = nullptr;
-  HttpPort* http = nullptr;
-  LauncherPort* launcher = nullptr;
-  RegistryPort* registry = nullptr;
-  SystemInfoPort* system = nullptr;
-  FindPort* find = nullptr;
-  ProfilePort* profile = nullptr;
-  PcscPort* pcsc = nullptr;
-  TextPort* text = nullptr;
+#define QARX_PORT_POINTER(Port, member) Port* member = nullptr;
+  QARX_OS_PORTS(QARX_PORT_POINTER)
+#undef QARX_PORT_POINTER
   Endpoints endpoints;
 };
 

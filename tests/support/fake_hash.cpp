@@ -1,11 +1,6 @@
 #include "support/fake_hash.h"
 
-#ifdef _WIN32
-#include "platform/win32/windows_sdk.h"
-#include "platform/win32/win32_ports.h"
-#else
-#include <openssl/evp.h>
-#endif
+#include "platform/os.h"
 
 namespace qarx::testing {
 
@@ -13,12 +8,7 @@ namespace {
 
 Sha256Digest Digest(const std::string& content) {
   Sha256Digest digest{};
-#ifdef _WIN32
-  win32::Sha256Bytes(content.data(), content.size(), digest);
-#else
-  unsigned int length = 0;
-  EVP_Digest(content.data(), content.size(), digest.data(), &length, EVP_sha256(), nullptr);
-#endif
+  os::Sha256Bytes(content.data(), content.size(), digest);
   return digest;
 }
 

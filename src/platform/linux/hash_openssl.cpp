@@ -13,6 +13,7 @@
 #include "platform/linux/linux_ports.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/linux/windows_paths.h"
+#include "platform/os.h"
 
 namespace qarx::linux_port {
 
@@ -56,3 +57,15 @@ class OpenSslHash final : public HashPort {
 std::unique_ptr<HashPort> MakeHashPort() { return std::make_unique<OpenSslHash>(); }
 
 }  // namespace qarx::linux_port
+
+namespace qarx::os {
+
+bool Sha256Bytes(const void* data, size_t size, Sha256Digest& digest) {
+  Sha256Digest out{};
+  unsigned int length = 0;
+  if (EVP_Digest(data, size, out.data(), &length, EVP_sha256(), nullptr) != 1 || length != out.size()) return false;
+  digest = out;
+  return true;
+}
+
+}  // namespace qarx::os

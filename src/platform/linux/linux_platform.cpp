@@ -1,22 +1,20 @@
 #include "platform/linux/linux_ports.h"
 #include "platform/os.h"
+#include "platform/portable/threads_std.h"
+
+namespace qarx::linux_port {
+
+std::unique_ptr<ThreadPort> MakeThreadPort() { return portable::MakeStdThreadPort(); }
+
+}  // namespace qarx::linux_port
 
 namespace qarx::os {
 
 std::unique_ptr<OsPlatform> MakePlatform() {
   auto p = std::make_unique<OsPlatform>();
-  p->threads = linux_port::MakeThreadPort();
-  p->mutexes = linux_port::MakeMutexPort();
-  p->files = linux_port::MakeFilePort();
-  p->hash = linux_port::MakeHashPort();
-  p->http = linux_port::MakeHttpPort();
-  p->launcher = linux_port::MakeLauncherPort();
-  p->registry = linux_port::MakeRegistryPort();
-  p->system = linux_port::MakeSystemInfoPort();
-  p->find = linux_port::MakeFindPort();
-  p->profile = linux_port::MakeProfilePort();
-  p->pcsc = linux_port::MakePcscPort();
-  p->text = linux_port::MakeTextPort();
+#define QARX_MAKE_ADAPTER(Port, member) p->member = linux_port::Make##Port();
+  QARX_OS_PORTS(QARX_MAKE_ADAPTER)
+#undef QARX_MAKE_ADAPTER
   return p;
 }
 

@@ -4,21 +4,10 @@
 
 #include <memory>
 
-#include "platform/platform.h"
+#include "platform/os.h"
 
 namespace qarx::linux_port {
 
-std::unique_ptr<ThreadPort> MakeThreadPort();
-std::unique_ptr<MutexPort> MakeMutexPort();
-std::unique_ptr<FilePort> MakeFilePort();
-std::unique_ptr<HashPort> MakeHashPort();
-std::unique_ptr<HttpPort> MakeHttpPort();
-std::unique_ptr<LauncherPort> MakeLauncherPort();
-std::unique_ptr<RegistryPort> MakeRegistryPort();
-std::unique_ptr<SystemInfoPort> MakeSystemInfoPort();
-std::unique_ptr<FindPort> MakeFindPort();
-std::unique_ptr<ProfilePort> MakeProfilePort();
-std::unique_ptr<PcscPort> MakePcscPort();
-std::unique_ptr<TextPort> MakeTextPort();
+QARX_OS_PORTS(QARX_DECLARE_ADAPTER_FACTORY)
 
 }  // namespace qarx::linux_port

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/os.h"
 #include "platform/win32/win32_ports.h"
 
 namespace qarx::win32 {
@@ -67,11 +68,15 @@ class BCryptHash final : public HashPort {
 
 }  // namespace
 
-bool Sha256Bytes(const void* data, size_t size, Sha256Digest& digest) {
-  Sha256 sha;
-  return size <= MAXDWORD && sha.Add(data, static_cast<ULONG>(size)) && sha.Finish(digest);
-}
-
 std::unique_ptr<HashPort> MakeHashPort() { return std::make_unique<BCryptHash>(); }
 
 }  // namespace qarx::win32
+
+namespace qarx::os {
+
+bool Sha256Bytes(const void* data, size_t size, Sha256Digest& digest) {
+  win32::Sha256 sha;
+  return size <= MAXDWORD && sha.Add(data, static_cast<ULONG>(size)) && sha.Finish(digest);
+}
+
+}  // namespace qarx::os

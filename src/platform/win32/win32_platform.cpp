@@ -1,24 +1,22 @@
 #include "platform/win32/windows_sdk.h"
 
 #include "platform/os.h"
+#include "platform/portable/threads_std.h"
 #include "platform/win32/win32_ports.h"
+
+namespace qarx::win32 {
+
+std::unique_ptr<ThreadPort> MakeThreadPort() { return portable::MakeStdThreadPort(); }
+
+}  // namespace qarx::win32
 
 namespace qarx::os {
 
 std::unique_ptr<OsPlatform> MakePlatform() {
   auto p = std::make_unique<OsPlatform>();
-  p->threads = win32::MakeThreadPort();
-  p->mutexes = win32::MakeMutexPort();
-  p->files = win32::MakeFilePort();
-  p->hash = win32::MakeHashPort();
-  p->http = win32::MakeHttpPort();
-  p->launcher = win32::MakeLauncherPort();
-  p->registry = win32::MakeRegistryPort();
-  p->system = win32::MakeSystemInfoPort();
-  p->find = win32::MakeFindPort();
-  p->profile = win32::MakeProfilePort();
-  p->pcsc = win32::MakePcscPort();
-  p->text = win32::MakeTextPort();
+#define QARX_MAKE_ADAPTER(Port, member) p->member = win32::Make##Port();
+  QARX_OS_PORTS(QARX_MAKE_ADAPTER)
+#undef QARX_MAKE_ADAPTER
   return p;
 }
 

@@ -5,25 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/os.h"
 
 namespace qarx::win32 {
 
-std::unique_ptr<ThreadPort> MakeThreadPort();
-std::unique_ptr<MutexPort> MakeMutexPort();
-std::unique_ptr<FilePort> MakeFilePort();
-std::unique_ptr<HashPort> MakeHashPort();
-std::unique_ptr<HttpPort> MakeHttpPort();
-std::unique_ptr<LauncherPort> MakeLauncherPort();
-std::unique_ptr<RegistryPort> MakeRegistryPort();
-std::unique_ptr<SystemInfoPort> MakeSystemInfoPort();
-std::unique_ptr<FindPort> MakeFindPort();
-std::unique_ptr<ProfilePort> MakeProfilePort();
-std::unique_ptr<PcscPort> MakePcscPort();
-std::unique_ptr<TextPort> MakeTextPort();
-
-// The SHA-256 of bytes in memory (the hash adapter's computation).
-bool Sha256Bytes(const void* data, size_t size, Sha256Digest& digest);
+QARX_OS_PORTS(QARX_DECLARE_ADAPTER_FACTORY)
 
 // UTF-16 strings as the SDK's wide strings (both are 16-bit on Windows).
 inline const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }

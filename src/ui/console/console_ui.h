@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/ui.h"
-#include "ui/console/line_reader.h"
+#include "platform/line_reader.h"
 #include "ui/emulated/ui_queue.h"
 #include "ui/emulated/window_rules.h"
 

@@ -28,7 +28,7 @@
 #include <thread>
 
 #include "ui/events/event_fields.h"
-#include "ui/events/log_file.h"
+#include "platform/log_file.h"
 
 namespace qarx::events {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/os.h"
-#include "ui/events/activity_log_path.h"
+#include "platform/activity_log_path.h"
 
 namespace qarx::events {
 

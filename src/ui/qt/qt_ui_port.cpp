@@ -326,14 +326,3 @@ int QtUiPort::GetSystemMetrics(int index) {
 }
 
 }  // namespace qarx::qt
-
-#if defined(__SANITIZE_THREAD__)
-// Debian's Qt is not built with the thread sanitizer: its own locks, event
-// queue and thread pool are invisible to it, so what happens inside Qt is not
-// judged. Our own fields are guarded by standard locks, which it does see.
-extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libQt6Core.so.6\n"
-         "called_from_lib:libQt6Gui.so.6\n"
-         "called_from_lib:libQt6Widgets.so.6\n";
-}
-#endif

@@ -15,7 +15,7 @@
 
 #include "ui/events/activity_entry.h"
 #include "ui/events/activity_log.h"
-#include "ui/events/activity_log_path.h"
+#include "platform/activity_log_path.h"
 
 namespace qarx::events {
 namespace {

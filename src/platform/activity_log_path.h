@@ -11,11 +11,8 @@ namespace qarx::events {
 
 enum class PathStyle { Posix, Windows };
 
-#ifdef _WIN32
-inline constexpr PathStyle kHostPathStyle = PathStyle::Windows;
-#else
-inline constexpr PathStyle kHostPathStyle = PathStyle::Posix;
-#endif
+// The running system's style; its log file (log_file_<os>.cpp) defines it.
+extern const PathStyle kHostPathStyle;
 
 // The value of an environment variable as UTF-8; nothing when it is unset.
 using EnvLookup = std::function<std::optional<std::string>(std::string_view name)>;

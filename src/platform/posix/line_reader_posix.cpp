@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 
-#include "ui/console/line_reader.h"
+#include "platform/line_reader.h"
 
 namespace qarx::console {
 

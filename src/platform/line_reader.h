@@ -1,7 +1,8 @@
 // Reads lines from a file descriptor on a thread of its own and hands each
 // to a callback; the end of input (EOF, error, no descriptor) is reported
 // once. Stopping never waits on the input: no callback runs once Stop has
-// returned. Each OS has its own reading loop (line_reader_<os>.cpp).
+// returned. Each OS has its own reading loop (line_reader_<os>.cpp in its
+// adapter folder).
 #pragma once
 
 #include <functional>

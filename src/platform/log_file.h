@@ -1,7 +1,7 @@
 // What the activity log needs from the operating system: one append-only
 // file of this user, the renames of its rotation, and the local clock. Each
-// OS build brings one implementation (log_file_posix.cpp here); the order of
-// the renames is the activity log's own.
+// OS's adapter folder brings one implementation (log_file_<os>.cpp); the
+// order of the renames is the activity log's own.
 #pragma once
 
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "ui/console/line_reader.h"
+#include "platform/line_reader.h"
 
 namespace qarx::console {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/win32/windows_sdk.h"
-#include "ui/console/line_reader.h"
+#include "platform/line_reader.h"
 
 namespace qarx::console {
 

@@ -1,4 +1,4 @@
-#include "ui/events/activity_log_path.h"
+#include "platform/activity_log_path.h"
 
 #include "platform/os.h"
 

@@ -7,10 +7,10 @@
 
 #include <utility>
 
-#include "main/exit_signals.h"
+#include "platform/exit_signals.h"
 #include "platform/win32/win32_ports.h"
 
-namespace qarx::service {
+namespace qarx::os {
 
 namespace {
 
@@ -54,4 +54,4 @@ bool WatchExitSignals(std::function<void()> onSignal) {
   return console && event;
 }
 
-}  // namespace qarx::service
+}  // namespace qarx::os

@@ -1,13 +1,13 @@
+#include "platform/portable/threads_std.h"
+
 #include <chrono>
 #include <thread>
 
-#include "platform/linux/linux_ports.h"
-
-namespace qarx::linux_port {
+namespace qarx::portable {
 
 namespace {
 
-class LinuxThreads final : public ThreadPort {
+class StdThreads final : public ThreadPort {
  public:
   bool StartDetached(std::function<void()> body) override {
     try {
@@ -24,6 +24,6 @@ class LinuxThreads final : public ThreadPort {
 
 }  // namespace
 
-std::unique_ptr<ThreadPort> MakeThreadPort() { return std::make_unique<LinuxThreads>(); }
+std::unique_ptr<ThreadPort> MakeStdThreadPort() { return std::make_unique<StdThreads>(); }
 
-}  // namespace qarx::linux_port
+}  // namespace qarx::portable

@@ -1,11 +1,11 @@
-#include "main/exit_signals.h"
+#include "platform/exit_signals.h"
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <memory>
 
-namespace qarx::service {
+namespace qarx::os {
 
 namespace {
 
@@ -46,4 +46,4 @@ bool WatchExitSignals(std::function<void()> onSignal) {
   return true;
 }
 
-}  // namespace qarx::service
+}  // namespace qarx::os

@@ -7,9 +7,12 @@
 #include <ctime>
 
 #include "common/text.h"
-#include "ui/events/log_file.h"
+#include "platform/activity_log_path.h"
+#include "platform/log_file.h"
 
 namespace qarx::events {
+
+const PathStyle kHostPathStyle = PathStyle::Windows;
 
 namespace {
 

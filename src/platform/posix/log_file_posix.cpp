@@ -5,9 +5,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ui/events/log_file.h"
+#include "platform/activity_log_path.h"
+#include "platform/log_file.h"
 
 namespace qarx::events {
+
+const PathStyle kHostPathStyle = PathStyle::Posix;
 
 namespace {
 
