@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/activity_record.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/http.h"
@@ -38,6 +39,8 @@ struct Platform {
   ProfilePort* profile = nullptr;
   PcscPort* pcsc = nullptr;
   TextPort* text = nullptr;
+  // Set by the wrapper that writes the activity log file; null: nowhere.
+  ActivityRecordPort* record = nullptr;
   Endpoints endpoints;
 };
 

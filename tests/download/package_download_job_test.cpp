@@ -312,8 +312,8 @@ TEST(PackageDownloadJob, RejectionCodesPerKind) {
     SetDigest(w, kind, FakeHash::Hex("MZ!"));
     w.http.Serve(u"https://update.test/p.exe", FakeAnswer{200, "MZ"});
     EXPECT_EQ(RunJob(w, kind), code) << kind;
-    EXPECT_EQ(w.fake.ui.statuses().back(), kPackageTexts[kind].rejected);
-    EXPECT_FALSE(w.files.Has(std::u16string(kPackageTexts[kind].fileName)));
+    EXPECT_EQ(w.fake.ui.statuses().back(), FindPackageKind(kind)->rejected);
+    EXPECT_FALSE(w.files.Has(std::u16string(FindPackageKind(kind)->fileName)));
     EXPECT_TRUE(w.fake.ui.boxes().empty());
     EXPECT_TRUE(w.launcher.executed().empty());
   }

@@ -3,7 +3,12 @@
 namespace qarx::events {
 
 uint32_t RecordingLauncher::Execute(const std::u16string& path, int showCode) {
-  const uint32_t result = inner_.Execute(path, showCode);
+  std::string cause;
+  return ExecuteWithCause(path, showCode, cause);
+}
+
+uint32_t RecordingLauncher::ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) {
+  const uint32_t result = inner_.ExecuteWithCause(path, showCode, cause);
   // 32 and above is the launcher's "started".
   sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= 32));
   return result;
