@@ -68,6 +68,10 @@ std::string DownloadFailureText(int32_t result, const TransferFailure& failure, 
   }
 }
 
+std::string LaunchFailureText(uint32_t value, const std::string& cause) {
+  return WithCause("not started, launcher value " + std::to_string(value), cause);
+}
+
 std::string PackageCheckText(int32_t check) {
   switch (check) {
     case kPackageDigestMalformed: return "its SHA256 value is not 64 hex digits";

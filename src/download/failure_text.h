@@ -24,6 +24,10 @@ std::string AmountText(uint64_t done, uint64_t expected);
 std::string DownloadFailureText(int32_t result, const TransferFailure& failure, uint64_t expected,
                                 const std::u16string& url, const std::u16string& path);
 
+// A start that the launcher refused: "not started, launcher value 2 (No
+// such file or directory)".
+std::string LaunchFailureText(uint32_t value, const std::string& cause);
+
 // Why a package check refused the file (a CheckPackage result).
 std::string PackageCheckText(int32_t check);
 

@@ -10,8 +10,6 @@ namespace qarx {
 
 namespace {
 
-constexpr uint32_t kLaunchedMinimum = 32;  // WinExec: 32 or more means started
-
 // The 64 hex digits of a SHA-256 (either case) as bytes. False for anything
 // else.
 bool ParseSha256(std::u16string_view text, Sha256Digest& digest) {
@@ -65,10 +63,8 @@ int32_t RunFromTemp(Platform& platform, std::u16string_view name) {
   if (!platform.files->PathFileExists(path)) return notStarted(path, "the file is not there");
   std::string cause;
   const uint32_t value = platform.launcher->ExecuteWithCause(path, SW_SHOW, cause);
-  if (value >= kLaunchedMinimum) return kLaunchStarted;
-  std::string why = "not started, launcher value " + std::to_string(value);
-  if (!cause.empty()) why += " (" + cause + ")";
-  return notStarted(path, why);
+  if (value >= kLauncherStarted) return kLaunchStarted;
+  return notStarted(path, LaunchFailureText(value, cause));
 }
 
 int32_t CheckPackage(Platform& platform, std::u16string_view name, std::u16string_view sha256) {

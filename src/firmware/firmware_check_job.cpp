@@ -56,7 +56,7 @@ class TagValue {
   bool Lookup(int tag, const uint8_t* data, int dataLength, int capacity) {
     std::fill(std::begin(bytes_), std::end(bytes_), uint8_t{0});
     length_ = 0;
-    return FindTlvTag(tag, data, dataLength, length_, bytes_, capacity) == 0;
+    return FindTlvTag(tag, data, dataLength, length_, bytes_, capacity) == kTlvFound;
   }
   uint8_t bytes_[kSize] = {};
   int length_ = 0;
@@ -137,7 +137,7 @@ int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const ui
   TagValue version;
   if (!version.FindText(kTagVersion, tlv, tlvLength)) return kFirmwareCheckFailed;
   if (CompareFirmwareVersion(config.VersionMajor, config.VersionBuild, config.VersionRevision, config.VersionMinor,
-                             version.text()) == 0) {
+                             version.text()) == kFirmwareCurrent) {
     dialog.AppendLog(kNoUpgradeLine);
     return kFirmwareChecked;
   }

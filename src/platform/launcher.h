@@ -6,6 +6,9 @@
 
 namespace qarx {
 
+// Execute's values from this one on mean "started" (those below say why not).
+inline constexpr uint32_t kLauncherStarted = 32;
+
 class LauncherPort {
  public:
   virtual ~LauncherPort() = default;

@@ -9,8 +9,7 @@ uint32_t RecordingLauncher::Execute(const std::u16string& path, int showCode) {
 
 uint32_t RecordingLauncher::ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) {
   const uint32_t result = inner_.ExecuteWithCause(path, showCode, cause);
-  // 32 and above is the launcher's "started".
-  sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= 32));
+  sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= kLauncherStarted));
   return result;
 }
 
