@@ -10,18 +10,6 @@
 
 namespace qarx {
 
-namespace {
-
-// Default download addresses of kinds 1-3, on the update server.
-constexpr std::u16string_view kDefaultPackagePaths[4] = {
-    u"",
-    u"/static/basis/ic/setup_xp.exe",
-    u"/static/basis/ic/ICCardSetup_1.0.0.1.exe",
-    u"/static/basis/ic/DozAziDedav_1.0.0.1.exe",
-};
-
-}  // namespace
-
 std::vector<MenuItem> TrayMenuItems() {
   return {{ID_MENU_OPEN, u"打开"}, {},
           {ID_MENU_MINIMIZE, u"最小化"}, {ID_MENU_HIDE, u"隐藏"}, {},
@@ -127,9 +115,12 @@ void CQarxServiceDlg::ResetDialogState() {
   m_nOsMajorVersion = 1;
   {
     std::lock_guard lock(packagesLock_);
-    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind) m_packages[kind].Size = 0;
-    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind) {
-      auto& p = m_packages[kind];
+    // The kinds that have a default address; the firmware tool's record
+    // belongs to the last terminal checked.
+    for (const PackageKindRow& kind : kPackageKinds) {
+      if (kind.defaultPath.empty()) continue;
+      PackageInfo& p = m_packages[PackageKindIndex(kind)];
+      p.Size = 0;
       p.VersionMajor = p.VersionBuild = p.VersionRevision = p.VersionMinor = 0;
     }
   }
@@ -140,8 +131,9 @@ void CQarxServiceDlg::ResetDialogState() {
   ShowWindow(SW_HIDE);
   {
     std::lock_guard lock(packagesLock_);
-    for (int kind = kPackageCcid; kind <= kPackageServer; ++kind)
-      m_packages[kind].URL = platform_.endpoints.updateServer + std::u16string(kDefaultPackagePaths[kind]);
+    for (const PackageKindRow& kind : kPackageKinds)
+      if (!kind.defaultPath.empty())
+        m_packages[PackageKindIndex(kind)].URL = platform_.endpoints.updateServer + std::u16string(kind.defaultPath);
   }
   platform_.ui->ListResetContent();
   platform_.ui->SetProgressRange(0, 100);
@@ -262,15 +254,17 @@ int CQarxServiceDlg::MessageBox(BoxOwner owner, std::u16string_view text, std::u
 }
 
 PackageInfo CQarxServiceDlg::GetPackage(int kind) const {
-  if (kind < kPackageCcid || kind > kPackageFirmware) return {};
+  const PackageKindRow* row = FindPackageKind(kind);
+  if (!row) return {};
   std::lock_guard lock(packagesLock_);
-  return m_packages[kind];
+  return m_packages[PackageKindIndex(*row)];
 }
 
 void CQarxServiceDlg::SetPackage(int kind, const PackageInfo& info) {
-  if (kind < kPackageCcid || kind > kPackageFirmware) return;
+  const PackageKindRow* row = FindPackageKind(kind);
+  if (!row) return;
   std::lock_guard lock(packagesLock_);
-  m_packages[kind] = info;
+  m_packages[PackageKindIndex(*row)] = info;
 }
 
 }  // namespace qarx

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/failure_streak.h"
 #include "common/qarx_types.h"
+#include "download/package_kinds.h"
 #include "platform/platform.h"
 
 namespace qarx {
@@ -22,6 +24,12 @@ inline constexpr std::u16string_view kTrayMutexName = u"the Mutex of CQarxServic
 inline constexpr uint32_t kTrayIconFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
 inline constexpr uint32_t kTimerId = 1;
 inline constexpr uint32_t kTimerPeriodMs = 5000;
+
+// Reading the package records from the local copy of the configuration.
+enum ConfigReadResult : int32_t {
+  kConfigRead = 0,
+  kConfigNoFolder = -1,  // the temporary folder's path does not fit
+};
 
 // The tray icon's pop-up menu, top to bottom.
 std::vector<MenuItem> TrayMenuItems();
@@ -56,12 +64,14 @@ class CQarxServiceDlg : public MessageTarget {
   int MessageBox(BoxOwner owner, std::u16string_view text, std::u16string_view caption, uint32_t style);
   Platform& platform() { return platform_; }
 
-  // A copy of one kind's download settings (kinds 1-4).
+  // A copy of one kind's download settings (the kinds of kPackageKinds; an
+  // empty record for any other number, which SetPackage ignores).
   PackageInfo GetPackage(int kind) const;
   void SetPackage(int kind, const PackageInfo& info);
 
-  // Fill kinds 1-3, or kind 4 from the model's section, from the local copy
-  // of the configuration: 0, or -1 when its path cannot be formed.
+  // Fill the kinds with a section of their own, or the firmware tool's kind
+  // from the model's section, from the local copy of the configuration:
+  // kConfigRead, or kConfigNoFolder when its path cannot be formed.
   int32_t ReadPackageConfig();
   int32_t ReadFirmwareConfig(const std::u16string& model);
 
@@ -105,11 +115,14 @@ class CQarxServiceDlg : public MessageTarget {
   // Guards m_packages: configuration readers, firmware checks and download
   // jobs touch the records from different threads.
   mutable std::mutex packagesLock_;
-  PackageInfo m_packages[5];  // indexed by PackageKind 1-4
+  PackageInfo m_packages[kPackageKindCount];  // in the order of kPackageKinds
   // The text StatusText shows, once one was set. Held across the send, so it
   // always matches the control when several jobs write it.
   std::mutex statusLock_;
   std::optional<std::u16string> statusShown_;
+  // The configuration fetch's failures in the activity log file (timer 1,
+  // user-interface thread only).
+  FailureStreak configFetch_{"configuration fetched"};
 };
 
 }  // namespace qarx

@@ -3,6 +3,8 @@
 #include <new>
 
 #include "app/qarx_service_dlg.h"
+#include "common/text.h"
+#include "download/failure_text.h"
 #include "download/package_download_job.h"
 #include "download/temp_fetch.h"
 #include "download/temp_files.h"
@@ -39,14 +41,19 @@ intptr_t CQarxServiceDlg::OnDownloadRequest(uintptr_t wParam, intptr_t lParam) {
   if (!args) return 0;
   args->dialog = this;
   args->kind = static_cast<int32_t>(lParam);
-  platform_.threads->StartDetached([args = std::move(args)]() mutable { PackageDownloadJob(std::move(args)); });
+  platform_.threads->StartDetached([args = std::move(args)]() mutable { RunPackageDownload(std::move(args)); });
   return 0;
 }
 
 void CQarxServiceDlg::OnDownloadButton() {
   for (const FixedInstaller& installer : kFixedInstallers) {
     const std::u16string url = platform_.endpoints.updateServer + std::u16string(installer.serverPath);
-    AppendLog(FetchToTemp(platform_, installer.fileName, url) == 0 ? installer.fetched : installer.fetchFailed);
+    TransferFailure failure;
+    const int32_t result = FetchToTemp(platform_, installer.fileName, url, &failure);
+    AppendLog(result == kDownloadOk ? installer.fetched : installer.fetchFailed);
+    if (result != kDownloadOk)
+      RecordFailure(platform_.record, FailureLine("fetch " + ToUtf8(installer.fileName), result,
+                                                  DownloadFailureText(result, failure, 0, url, std::u16string(installer.fileName))));
   }
   AppendLog(kSeparatorLine);
 }
@@ -56,10 +63,11 @@ void CQarxServiceDlg::OnOK() {
     // Held from the check until the start returns, as the download job does.
     const std::unique_ptr<HeldFile> held = HoldTempFile(platform_, installer.fileName);
     // No configuration section vouches for these two.
-    if (CheckPackage(platform_, installer.fileName, u"") != 0)
+    if (CheckPackage(platform_, installer.fileName, u"") != kPackageAccepted)
       AppendLog(installer.rejected);
     else
-      AppendLog(RunFromTemp(platform_, installer.fileName) == 0 ? installer.started : installer.startFailed);
+      AppendLog(RunFromTemp(platform_, installer.fileName) == kLaunchStarted ? installer.started
+                                                                              : installer.startFailed);
   }
   AppendLog(kSeparatorLine);
 }

@@ -1,6 +1,7 @@
 #include "download/package_download_job.h"
 
 #include "app/qarx_service_dlg.h"
+#include "download/failure_text.h"
 #include "download/temp_fetch.h"
 #include "download/temp_files.h"
 #include "download/transfer.h"
@@ -36,8 +37,8 @@ class ProgressDisplay final : public TransferObserver {
 };
 
 // The last step of every path after the kind was accepted.
-int32_t EndJob(CQarxServiceDlg& dialog, int32_t kind, int32_t result, bool resetProgress) {
-  if (kind == kPackageFirmware) ReleaseFirmwareUpdateHandle();
+int32_t EndJob(CQarxServiceDlg& dialog, const PackageKindRow& kind, int32_t result, bool resetProgress) {
+  if (kind.atEnd == AtJobEnd::ReleaseFirmwareUpdateMutex) ReleaseFirmwareUpdateHandle();
   if (resetProgress) dialog.SetProgressPos(0);
   return result;
 }
@@ -46,21 +47,21 @@ int32_t EndJob(CQarxServiceDlg& dialog, int32_t kind, int32_t result, bool reset
 // numbers is below the configured one.
 bool ExistingFileIsCurrent(const PackageHooks& hooks, const std::u16string& path, const PackageInfo& info) {
   uint32_t major = 0, build = 0, revision = 0, minor = 0;
-  if (hooks.probeFileVersion(path, major, build, revision, minor) != 0) return false;
+  if (hooks.probeFileVersion(path, major, build, revision, minor) != kFileVersionRead) return false;
   return !(major < info.VersionMajor || build < info.VersionBuild || revision < info.VersionRevision ||
            minor < info.VersionMinor);
 }
 
 // Shows the dialog and the tray icon for the transfer and undoes both after it.
 int32_t ShowTransfer(CQarxServiceDlg& dialog, const std::u16string& url, uint32_t stepBytes,
-                     std::unique_ptr<WritableFile> file) {
+                     std::unique_ptr<WritableFile> file, TransferFailure& failure) {
   dialog.m_bDownloading = 1;
   dialog.ShowWindow(SW_SHOW);
   dialog.UpdateTrayIcon(false);
 
   HttpHandles handles;
   ProgressDisplay progress(dialog, stepBytes);
-  const int32_t result = TransferToFile(*dialog.platform().http, url, *file, handles, progress);
+  const int32_t result = TransferToFile(*dialog.platform().http, url, *file, handles, progress, &failure);
 
   dialog.UpdateTrayIcon(true);
   dialog.m_bDownloading = 0;
@@ -76,24 +77,25 @@ int32_t ShowTransfer(CQarxServiceDlg& dialog, const std::u16string& url, uint32_
 // the start returns (or the answer is No) the file is held, so the bytes that
 // were checked are the ones that start, however long the question or the
 // system's consent dialog stays open; a file that cannot be held is rejected.
-int32_t OfferInstall(CQarxServiceDlg& dialog, int32_t kind, const PackageHooks& hooks, const std::u16string& path,
-                     const std::u16string& sha256) {
-  const PackageTexts& texts = kPackageTexts[kind];
-  dialog.SetStatusText(texts.done);
+int32_t OfferInstall(CQarxServiceDlg& dialog, const PackageKindRow& kind, const PackageHooks& hooks,
+                     const std::u16string& path, const std::u16string& sha256, std::string& cause) {
+  dialog.SetStatusText(kind.done);
   std::unique_ptr<HeldFile> held = dialog.platform().files->HoldFile(path);
-  if (!held || hooks.checkPackage(dialog.platform(), texts.fileName, sha256) != 0) {
+  const int32_t check = held ? hooks.checkPackage(dialog.platform(), kind.fileName, sha256) : kPackageAccepted;
+  if (!held || check != kPackageAccepted) {
+    cause = "package rejected: " + (held ? PackageCheckText(check) : std::string("the file cannot be held"));
     held.reset();
     dialog.platform().files->DeleteFile(path);
-    dialog.SetStatusText(texts.rejected);
-    return texts.rejectCode;
+    dialog.SetStatusText(kind.rejected);
+    return kind.rejectCode;
   }
-  const int answer = dialog.MessageBox(BoxOwner::Desktop, texts.prompt, kQuestionCaption, MB_YESNO | MB_ICONQUESTION);
+  const int answer = dialog.MessageBox(BoxOwner::Desktop, kind.prompt, kQuestionCaption, MB_YESNO | MB_ICONQUESTION);
   if (answer == IDYES) {
-    if (kind == kPackageControl)
+    if (kind.beforeStart == BeforeStart::WarnToCloseBrowser)
       dialog.MessageBox(BoxOwner::Desktop, kCloseBrowserWarning, kQuestionCaption, MB_OK | MB_ICONWARNING);
-    RunFromTemp(dialog.platform(), texts.fileName);
+    RunFromTemp(dialog.platform(), kind.fileName);
   }
-  return 0;
+  return kDownloadOk;
 }
 
 }  // namespace
@@ -105,23 +107,35 @@ int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args) {
 }
 
 int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageHooks& hooks) {
-  CQarxServiceDlg& dialog = *args->dialog;
-  const int32_t kind = args->kind;
-  args.reset();
+  std::string cause;
+  return PackageDownloadJob(std::move(args), hooks, cause);
+}
 
-  if (kind < kPackageCcid || kind > kPackageFirmware) {
+int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageHooks& hooks, std::string& cause) {
+  CQarxServiceDlg& dialog = *args->dialog;
+  const PackageKindRow* const found = FindPackageKind(args->kind);
+  args.reset();
+  cause.clear();
+
+  if (!found) {
     dialog.SetStatusText(kConfigErrorText);
-    return -1;
+    cause = "no such package kind";
+    return kDownloadUnknownKind;
   }
-  const PackageTexts& texts = kPackageTexts[kind];
-  dialog.SetStatusText(texts.start);
-  const PackageInfo info = dialog.GetPackage(kind);
+  const PackageKindRow& kind = *found;
+  dialog.SetStatusText(kind.start);
+  const PackageInfo info = dialog.GetPackage(kind.kind);
   // The bytes that make one percent of the expected size.
   const uint32_t stepBytes = static_cast<uint32_t>(info.Size) * 1024u / 100u;
+  const uint64_t expectedBytes = info.Size > 0 ? static_cast<uint64_t>(info.Size) * 1024u : 0;
 
   FilePort& files = *dialog.platform().files;
   std::u16string path;
-  if (!TempFilePath(dialog.platform(), texts.fileName, path)) return EndJob(dialog, kind, -1, false);
+  TransferFailure failure;
+  if (!TempFilePath(dialog.platform(), kind.fileName, path)) {
+    cause = DownloadFailureText(kDownloadNoFolder, failure, expectedBytes, info.URL, path);
+    return EndJob(dialog, kind, kDownloadNoFolder, false);
+  }
 
   bool download = true;
   if (files.PathFileExists(path)) {
@@ -130,15 +144,27 @@ int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageH
   }
   if (download) {
     std::unique_ptr<WritableFile> file = files.CreateFile(path);
-    if (!file) return EndJob(dialog, kind, -2, false);
-    const int32_t result = ShowTransfer(dialog, info.URL, stepBytes, std::move(file));
-    if (result != 0) {
+    if (!file) {
+      cause = DownloadFailureText(kDownloadCannotCreate, failure, expectedBytes, info.URL, path);
+      return EndJob(dialog, kind, kDownloadCannotCreate, false);
+    }
+    const int32_t result = ShowTransfer(dialog, info.URL, stepBytes, std::move(file), failure);
+    if (result != kDownloadOk) {
       files.DeleteFile(path);
-      dialog.SetStatusText(texts.failed);
+      dialog.SetStatusText(kind.failed);
+      cause = DownloadFailureText(result, failure, expectedBytes, info.URL, path);
       return EndJob(dialog, kind, result, true);
     }
   }
-  return EndJob(dialog, kind, OfferInstall(dialog, kind, hooks, path, info.SHA256), true);
+  return EndJob(dialog, kind, OfferInstall(dialog, kind, hooks, path, info.SHA256, cause), true);
+}
+
+void RunPackageDownload(std::shared_ptr<DownloadJobArgs> args) {
+  Platform& platform = args->dialog->platform();
+  const int32_t kind = args->kind;
+  std::string cause;
+  const int32_t result = PackageDownloadJob(std::move(args), DefaultPackageHooks(), cause);
+  if (result != kDownloadOk) RecordFailure(platform.record, FailureLine("download " + std::to_string(kind), result, cause));
 }
 
 }  // namespace qarx

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "download/package_kinds.h"
 #include "platform/platform.h"
 
 namespace qarx {
@@ -17,32 +18,6 @@ class CQarxServiceDlg;
 struct DownloadJobArgs {
   CQarxServiceDlg* dialog = nullptr;
   int32_t kind = 0;
-};
-
-// What the job shows and writes for one package kind.
-struct PackageTexts {
-  std::u16string_view fileName;
-  std::u16string_view start;
-  std::u16string_view done;
-  std::u16string_view rejected;
-  std::u16string_view failed;
-  std::u16string_view prompt;
-  int32_t rejectCode;
-};
-
-inline constexpr PackageTexts kPackageTexts[5] = {
-    {},
-    {u"VLT_Terminal_CCID.exe", u"开始下载最新的CCID驱动!", u"最新的CCID驱动下载完成!",
-     u"最新的CCID驱动安装包异常!", u"最新的CCID驱动下载失败!",
-     u" 最新的CCID驱动下载完成!\r\n\r\n是否需要立即安装最新驱动?", -6},
-    {u"VLT_Terminal_Control.exe", u"开始下载最新的浏览器控件!", u"最新的默认浏览器控件下载完成!",
-     u"最新的浏览器控件安装包异常!", u"最新的默认浏览器控件下载失败!",
-     u"最新的浏览器控件下载完成!\r\n\r\n是否需要立即安装最新控件?", -7},
-    {u"VLT_Terminal_Server.exe", u"开始下载最新的服务程序!", u"最新服务程序下载完成!",
-     u"最新的服务程序安装包异常!", u"最新服务程序下载失败!",
-     u" 最新的服务程序下载完成!\r\n\r\n是否需要立即安装最新程序?", -8},
-    {u"VLT_Terminal_CosUpdate.exe", u"开始下载最新的固件升级程序!", u"固件升级程序下载完成!",
-     u"固件升级程序安装包异常!", u"最新固件程序下载失败!", u" 固件升级程序下载完成!\r\n\r\n是否需要立即安装?", -8},
 };
 
 inline constexpr std::u16string_view kConfigErrorText = u"配置文件错误!";
@@ -58,8 +33,17 @@ struct PackageHooks {
 };
 PackageHooks DefaultPackageHooks();
 
-// Thread body. Returns 0, or -1 … -8 as the result-code table says.
+// Thread body. Returns kDownloadOk; kDownloadUnknownKind; kDownloadNoFolder,
+// kDownloadCannotCreate (nothing shown); a transfer's failure from
+// kDownloadNoClient to kDownloadWriteFailed (the kind's failed text); or the
+// kind's rejectCode. On a failure, cause tells why in the words of the
+// activity log file ("read failed after 1.2 of 3.0 MiB (connection reset)").
 int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args);
 int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageHooks& hooks);
+int32_t PackageDownloadJob(std::shared_ptr<DownloadJobArgs> args, const PackageHooks& hooks, std::string& cause);
+
+// The job as the dialog starts it: its failure goes to the activity log file
+// as "download <kind> failed: <result> <cause>".
+void RunPackageDownload(std::shared_ptr<DownloadJobArgs> args);
 
 }  // namespace qarx

@@ -1,14 +1,14 @@
 #include "download/temp_fetch.h"
 
 #include "common/qarx_types.h"
+#include "common/text.h"
+#include "download/failure_text.h"
 #include "download/temp_files.h"
 #include "download/transfer.h"
 
 namespace qarx {
 
 namespace {
-
-constexpr uint32_t kLaunchedMinimum = 32;  // WinExec: 32 or more means started
 
 // The 64 hex digits of a SHA-256 (either case) as bytes. False for anything
 // else.
@@ -33,42 +33,50 @@ bool ParseSha256(std::u16string_view text, Sha256Digest& digest) {
 
 }  // namespace
 
-int32_t FetchToTemp(Platform& platform, std::u16string_view name, const std::u16string& url) {
+int32_t FetchToTemp(Platform& platform, std::u16string_view name, const std::u16string& url,
+                    TransferFailure* failure) {
   FilePort& files = *platform.files;
   std::u16string path;
-  if (!TempFilePath(platform, name, path)) return -1;
+  if (!TempFilePath(platform, name, path)) return kDownloadNoFolder;
   if (files.PathFileExists(path)) files.DeleteFile(path);
 
   std::unique_ptr<WritableFile> file = files.CreateFile(path);
-  if (!file) return -2;
+  if (!file) return kDownloadCannotCreate;
   HttpHandles handles;
   TransferObserver quiet;
-  const int32_t result = TransferToFile(*platform.http, url, *file, handles, quiet);
+  const int32_t result = TransferToFile(*platform.http, url, *file, handles, quiet, failure);
 
   file.reset();
   handles.session.reset();
   handles.request.reset();
-  if (result != 0) files.DeleteFile(path);
+  if (result != kDownloadOk) files.DeleteFile(path);
   return result;
 }
 
 int32_t RunFromTemp(Platform& platform, std::u16string_view name) {
   std::u16string path;
-  if (!TempFilePath(platform, name, path)) return -1;
-  if (!platform.files->PathFileExists(path)) return -1;
-  return platform.launcher->Execute(path, SW_SHOW) >= kLaunchedMinimum ? 0 : -1;
+  const auto notStarted = [&](const std::u16string& what, const std::string& why) {
+    RecordFailure(platform.record, FailureLine("launch " + ToUtf8(what), kLaunchNotStarted, why));
+    return kLaunchNotStarted;
+  };
+  if (!TempFilePath(platform, name, path)) return notStarted(std::u16string(name), "the temporary folder does not fit");
+  if (!platform.files->PathFileExists(path)) return notStarted(path, "the file is not there");
+  std::string cause;
+  const uint32_t value = platform.launcher->ExecuteWithCause(path, SW_SHOW, cause);
+  if (value >= kLauncherStarted) return kLaunchStarted;
+  return notStarted(path, LaunchFailureText(value, cause));
 }
 
 int32_t CheckPackage(Platform& platform, std::u16string_view name, std::u16string_view sha256) {
-  if (sha256.empty()) return 0;
+  if (sha256.empty()) return kPackageAccepted;
   Sha256Digest expected{};
-  if (!ParseSha256(sha256, expected)) return -1;
+  if (!ParseSha256(sha256, expected)) return kPackageDigestMalformed;
   std::u16string path;
   Sha256Digest actual{};
-  if (!TempFilePath(platform, name, path) || !platform.hash->Sha256File(path, actual)) return -2;
-  return actual == expected ? 0 : -3;
+  if (!TempFilePath(platform, name, path) || !platform.hash->Sha256File(path, actual)) return kPackageUnreadable;
+  return actual == expected ? kPackageAccepted : kPackageDigestDiffers;
 }
 
-int32_t ProbeFileVersion(const std::u16string&, uint32_t&, uint32_t&, uint32_t&, uint32_t&) { return -1; }
+int32_t ProbeFileVersion(const std::u16string&, uint32_t&, uint32_t&, uint32_t&, uint32_t&) { return kNoFileVersion; }
 
 }  // namespace qarx

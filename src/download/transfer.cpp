@@ -36,27 +36,46 @@ class GatheredWrites {
 bool IsSuccessStatus(uint32_t status) { return status >= 200 && status <= 299; }
 
 int32_t TransferToFile(HttpPort& http, const std::u16string& url, WritableFile& file, HttpHandles& handles,
-                       TransferObserver& observer) {
+                       TransferObserver& observer, TransferFailure* failure) {
+  TransferFailure unused;
+  TransferFailure& report = failure ? *failure : unused;
+  report = {};
+  const auto writeFailed = [&] {
+    report.cause = file.FailureCause();
+    return kDownloadWriteFailed;
+  };
+
   handles.session = http.Open(std::u16string(kUserAgent));
-  if (!handles.session) return -3;
+  if (!handles.session) return kDownloadNoClient;
   handles.request = handles.session->OpenUrl(url, INTERNET_FLAG_RELOAD);
-  if (!handles.request) return -4;
+  if (!handles.request) {
+    report.cause = handles.session->FailureCause();
+    return kDownloadCannotOpen;
+  }
   // An error page is not the file that was asked for.
-  if (!IsSuccessStatus(handles.request->StatusCode())) return -4;
+  if (const uint32_t status = handles.request->StatusCode(); !IsSuccessStatus(status)) {
+    report.cause = "HTTP " + std::to_string(status);
+    return kDownloadCannotOpen;
+  }
 
   observer.OnReading();
   GatheredWrites out(file);
   uint8_t piece[kReadPieceBytes];
   for (;;) {
     uint32_t read = 0;
-    if (!handles.request->Read(piece, sizeof piece, read)) return out.Flush() ? -5 : -6;
-    if (read == 0) {
-      if (!out.Flush()) return -6;
-      observer.OnEnd();
-      return 0;
+    if (!handles.request->Read(piece, sizeof piece, read)) {
+      if (!out.Flush()) return writeFailed();
+      report.cause = handles.request->FailureCause();
+      return kDownloadReadFailed;
     }
-    if (!out.Add(piece, read)) return -6;
-    if (observer.WillShowStep(read) && !out.Flush()) return -6;
+    if (read == 0) {
+      if (!out.Flush()) return writeFailed();
+      observer.OnEnd();
+      return kDownloadOk;
+    }
+    report.received += read;
+    if (!out.Add(piece, read)) return writeFailed();
+    if (observer.WillShowStep(read) && !out.Flush()) return writeFailed();
     observer.OnPiece(read);
   }
 }

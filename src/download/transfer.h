@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "download/download_result.h"
 #include "platform/files.h"
 #include "platform/http.h"
 
@@ -40,16 +41,25 @@ struct HttpHandles {
   std::unique_ptr<HttpRequest> request;
 };
 
+// How far a failed transfer came and why it stopped, for the activity log
+// file.
+struct TransferFailure {
+  uint64_t received = 0;  // bytes taken from the connection
+  std::string cause;      // the adapter's words, the final answer's status ("HTTP 404"), or empty
+};
+
 // True for a final status of 200-299.
 bool IsSuccessStatus(uint32_t status);
 
-// Opens the client handle (-3 on failure) and the URL (-4 on failure, also
-// for a final answer outside 2xx), then copies the body into file: 0 when
-// the body ended and all of it was written, -5 when a read failed, -6 when a
-// write failed. Reads take pieces of at most 1024 bytes; writes are gathered,
-// and a failed read first writes out what was gathered, so a write that
-// would have failed before it still gives -6.
+// Opens the client handle (kDownloadNoClient on failure) and the URL
+// (kDownloadCannotOpen on failure, also for a final answer outside 2xx),
+// then copies the body into file: kDownloadOk when the body ended and all of
+// it was written, kDownloadReadFailed when a read failed,
+// kDownloadWriteFailed when a write failed. Reads take pieces of at most
+// 1024 bytes; writes are gathered, and a failed read first writes out what
+// was gathered, so a write that would have failed before it still gives
+// kDownloadWriteFailed. A failure fills *failure when it is given.
 int32_t TransferToFile(HttpPort& http, const std::u16string& url, WritableFile& file, HttpHandles& handles,
-                       TransferObserver& observer);
+                       TransferObserver& observer, TransferFailure* failure = nullptr);
 
 }  // namespace qarx

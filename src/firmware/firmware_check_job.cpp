@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/qarx_service_dlg.h"
+#include "common/text.h"
 #include "firmware/firmware_update_handle.h"
 #include "firmware/firmware_version.h"
 #include "firmware/tlv_lookup.h"
@@ -55,7 +56,7 @@ class TagValue {
   bool Lookup(int tag, const uint8_t* data, int dataLength, int capacity) {
     std::fill(std::begin(bytes_), std::end(bytes_), uint8_t{0});
     length_ = 0;
-    return FindTlvTag(tag, data, dataLength, length_, bytes_, capacity) == 0;
+    return FindTlvTag(tag, data, dataLength, length_, bytes_, capacity) == kTlvFound;
   }
   uint8_t bytes_[kSize] = {};
   int length_ = 0;
@@ -76,10 +77,17 @@ bool UpdateToolRunning(MutexPort& mutexes) {
   return false;
 }
 
+// Tries kOpenAttempts times; the last failure goes to the activity log file.
 bool OpenTerminal(Platform& platform, const std::u16string& reader, int& index) {
   for (int attempt = 1;; ++attempt) {
-    if (DevOpen(platform, reader, index) == SCARD_S_SUCCESS) return true;
-    if (attempt == kOpenAttempts) return false;
+    const int32_t result = DevOpen(platform, reader, index);
+    if (result == kDevOpened) return true;
+    if (attempt == kOpenAttempts) {
+      RecordFailure(platform.record, "terminal open failed: " + ToUtf8(reader) + ": " +
+                                         DevOpenResultText(*platform.pcsc, result) + ", " +
+                                         std::to_string(kOpenAttempts) + " attempts");
+      return false;
+    }
     platform.threads->Sleep(kOpenRetryPauseMs);
   }
 }
@@ -111,8 +119,9 @@ bool FirmwareOfferUnderWay() {
   return g_hFirmwareUpdateMutex != nullptr;
 }
 
-// Reads the model's section, compares, and offers the update tool. -1 when
-// the section cannot be read or the terminal reports no version.
+// Reads the model's section, compares, and offers the update tool.
+// kFirmwareCheckFailed when the section cannot be read or the terminal
+// reports no version.
 int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const uint8_t* tlv, int tlvLength) {
   Platform& platform = dialog.platform();
   std::unique_lock steps(g_firmwareStepsLock);
@@ -121,22 +130,22 @@ int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const ui
   // settings belong to that offer: this check reads its own and puts the
   // offer's back.
   const PackageInfo offered = dialog.GetPackage(kPackageFirmware);
-  if (dialog.ReadFirmwareConfig(model) != 0) return -1;
+  if (dialog.ReadFirmwareConfig(model) != kConfigRead) return kFirmwareCheckFailed;
   const PackageInfo config = dialog.GetPackage(kPackageFirmware);
   if (FirmwareOfferUnderWay()) dialog.SetPackage(kPackageFirmware, offered);
 
   TagValue version;
-  if (!version.FindText(kTagVersion, tlv, tlvLength)) return -1;
+  if (!version.FindText(kTagVersion, tlv, tlvLength)) return kFirmwareCheckFailed;
   if (CompareFirmwareVersion(config.VersionMajor, config.VersionBuild, config.VersionRevision, config.VersionMinor,
-                             version.text()) == 0) {
+                             version.text()) == kFirmwareCurrent) {
     dialog.AppendLog(kNoUpgradeLine);
-    return 0;
+    return kFirmwareChecked;
   }
 
   bool alreadyExisted = false;
   std::unique_ptr<NamedMutex> handle =
       platform.mutexes->Create(std::u16string(kFirmwareUpdateMutexName), true, alreadyExisted);
-  if (alreadyExisted) return 0;  // an offer or download is under way; this handle closes here
+  if (alreadyExisted) return kFirmwareChecked;  // an offer or download is under way; this handle closes here
   {
     std::lock_guard lock(g_firmwareUpdateHandleLock);
     g_hFirmwareUpdateMutex = std::move(handle);
@@ -153,42 +162,43 @@ int CheckAndOffer(CQarxServiceDlg& dialog, const std::u16string& model, const ui
   } else {
     ReleaseFirmwareUpdateHandle();
   }
-  return 0;
+  return kFirmwareChecked;
 }
 
 }  // namespace
 
 int FirmwareCheckJob(const FirmwareCheckRequest& request) {
   CQarxServiceDlg* dialog = request.dialog;
-  if (dialog == nullptr || request.slot == nullptr) return -1;
+  if (dialog == nullptr || request.slot == nullptr) return kFirmwareCheckFailed;
   Platform& platform = dialog->platform();
 
-  if (UpdateToolRunning(*platform.mutexes)) return 0;
+  if (UpdateToolRunning(*platform.mutexes)) return kFirmwareChecked;
 
   int index = 0;
-  if (!OpenTerminal(platform, request.slot->readerName, index)) return -1;
+  if (!OpenTerminal(platform, request.slot->readerName, index)) return kFirmwareCheckFailed;
   uint8_t answer[kDevAnswerCapacity] = {};
   int answerLength = 0;
   const int32_t sent = DevTransmit(platform, index, kIdentifyCommand, sizeof kIdentifyCommand, answer, answerLength);
   DevClose(platform, index);
-  if (sent != SCARD_S_SUCCESS) return -1;
+  if (sent != kDevSent) return kFirmwareCheckFailed;
 
-  if (answerLength < 2 || answer[answerLength - 2] != 0x90 || answer[answerLength - 1] != 0x00) return 0;
+  if (answerLength < 2 || answer[answerLength - 2] != 0x90 || answer[answerLength - 1] != 0x00)
+    return kFirmwareChecked;
   const int tlvLength = answerLength - 2;
 
   uint8_t modelBytes[kModelBufferSize];
-  if (!ReadModelBytes(answer, tlvLength, modelBytes)) return -1;
+  if (!ReadModelBytes(answer, tlvLength, modelBytes)) return kFirmwareCheckFailed;
   const std::u16string model = ModelName(platform, modelBytes);
   if (model.empty()) {
     dialog->MessageBox(BoxOwner::None, kModelUnreadableText, kErrorCaption, MB_OK | MB_SYSTEMMODAL);
     dialog->ExitService();
-    return -1;
+    return kFirmwareCheckFailed;
   }
 
-  if (CheckAndOffer(*dialog, model, answer, tlvLength) != 0) return -1;
+  if (CheckAndOffer(*dialog, model, answer, tlvLength) != kFirmwareChecked) return kFirmwareCheckFailed;
   dialog->AppendLog(kSeparatorLine);
   platform.launcher->OpenUrl(platform.endpoints.portalUrl, SW_SHOWMAXIMIZED);
-  return 0;
+  return kFirmwareChecked;
 }
 
 }  // namespace qarx

@@ -14,7 +14,13 @@ struct FirmwareCheckRequest {
   ReaderSlot* slot = nullptr;
 };
 
-// Thread body; returns 0 or -1 (nobody reads it).
+enum FirmwareCheckResult : int {
+  kFirmwareChecked = 0,  // also: skipped (update tool running, card answer not 90 00, an offer under way)
+  kFirmwareCheckFailed = -1,
+};
+
+// Thread body; returns a FirmwareCheckResult (nobody reads it). A terminal
+// that cannot be opened is written to the activity log file with the cause.
 int FirmwareCheckJob(const FirmwareCheckRequest& request);
 
 }  // namespace qarx

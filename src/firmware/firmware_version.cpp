@@ -17,12 +17,12 @@ int CompareFirmwareVersion(uint32_t major, uint32_t build, uint32_t revision, ui
                            const char* text) {
   const uint32_t numbers[] = {major, build, revision, minor};
   if (std::any_of(std::begin(numbers), std::end(numbers), [](uint32_t n) { return n > kVersionNumberLimit; }))
-    return 0;
+    return kFirmwareCurrent;
 
   const size_t length = std::strlen(text);
-  if (length == 0 || length > static_cast<size_t>(kVersionTextMaxLength)) return -1;
-  if (!std::all_of(text, text + length, [](char c) { return (c >= '0' && c <= '9') || c == '.'; })) return -1;
-  if (std::count(text, text + length, '.') != 3) return -1;
+  if (length == 0 || length > static_cast<size_t>(kVersionTextMaxLength)) return kFirmwareOutdated;
+  if (!std::all_of(text, text + length, [](char c) { return (c >= '0' && c <= '9') || c == '.'; })) return kFirmwareOutdated;
+  if (std::count(text, text + length, '.') != 3) return kFirmwareOutdated;
 
   char configured[kConfiguredTextSize] = {};
   std::snprintf(configured, sizeof configured, "%d.%d.%d.%d", static_cast<int>(major), static_cast<int>(build),
@@ -32,10 +32,10 @@ int CompareFirmwareVersion(uint32_t major, uint32_t build, uint32_t revision, ui
   for (size_t i = 0; i < length; ++i) {
     const auto mine = static_cast<unsigned char>(configured[i]);
     const auto theirs = static_cast<unsigned char>(text[i]);
-    if (mine > theirs) return -1;
-    if (mine < theirs) return 0;
+    if (mine > theirs) return kFirmwareOutdated;
+    if (mine < theirs) return kFirmwareCurrent;
   }
-  return 0;
+  return kFirmwareCurrent;
 }
 
 }  // namespace qarx

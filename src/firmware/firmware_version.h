@@ -8,7 +8,12 @@ namespace qarx {
 inline constexpr uint32_t kVersionNumberLimit = 1000;
 inline constexpr int kVersionTextMaxLength = 20;
 
-// 0: no update to offer; -1: offer it. Compares the configured version,
+enum FirmwareVerdict : int {
+  kFirmwareCurrent = 0,  // no update to offer
+  kFirmwareOutdated = -1,  // offer the update tool
+};
+
+// Compares the configured version,
 // written "%d.%d.%d.%d", with the terminal's zero-terminated text byte by
 // byte over the terminal text's length (text order, not numeric order). A
 // configured number above 1000 disables the offer; a malformed terminal text

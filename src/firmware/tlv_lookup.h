@@ -6,9 +6,14 @@
 
 namespace qarx {
 
+enum TlvResult : int {
+  kTlvFound = 0,
+  kTlvNotFound = -1,
+};
+
 // Finds the first element whose tag number is tag (a two-byte tag counts as
-// first * 256 + second) and copies its value into value. Returns 0, or -1
-// when it is not found; on -1 neither output is touched.
+// first * 256 + second) and copies its value into value. Returns kTlvFound,
+// or kTlvNotFound, and then neither output is touched.
 //
 // Never reads outside data[0, dataLength) nor writes outside
 // value[0, valueCapacity):

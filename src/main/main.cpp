@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
   qarx::events::Instrumentation instruments(settings, *frontEnd, *platform.launcher, start, echo);
   platform.ui = &instruments.ui();
   platform.launcher = &instruments.launcher();
+  platform.record = &instruments.record();
   if (console) static_cast<qarx::console::ConsoleUi&>(*frontEnd).SetActivityLogPath(instruments.activityLogPath());
   warn.LogTo(instruments);
   instrumentsAtExit = &instruments;

@@ -11,6 +11,9 @@ class WritableFile {
  public:
   virtual ~WritableFile() = default;  // closes the file
   virtual bool Write(const void* data, uint32_t size, uint32_t& written) = 0;
+  // After a failed Write: the system's short words for why (for the
+  // activity log file), or empty.
+  virtual std::string FailureCause() const { return {}; }
 };
 
 // A file kept as it is: while it is held, nobody can write, replace,

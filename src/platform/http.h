@@ -18,6 +18,9 @@ class HttpRequest {
   // Reads up to toRead bytes; fills the whole buffer unless the body ends
   // first. read = 0 at the end of the body. False on a failed read.
   virtual bool Read(void* buffer, uint32_t toRead, uint32_t& read) = 0;
+  // After a failed Read: the library's short words for why (for the
+  // activity log file), or empty.
+  virtual std::string FailureCause() const { return {}; }
 };
 
 class HttpSession {
@@ -27,6 +30,9 @@ class HttpSession {
   // redirects or a redirect from https to another scheme. Returns once the
   // final answer's headers have arrived.
   virtual std::unique_ptr<HttpRequest> OpenUrl(const std::u16string& url, uint32_t flags) = 0;
+  // After an OpenUrl that gave null: the library's short words for why (for
+  // the activity log file), or empty.
+  virtual std::string FailureCause() const { return {}; }
 };
 
 class HttpPort {

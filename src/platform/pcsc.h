@@ -78,6 +78,9 @@ class PcscPort {
   // tell (Windows: the event of SCardAccessStartedEvent); at once elsewhere.
   // Since Windows 8 the smart-card service starts only with the first reader.
   virtual void WaitForServiceStart() {}
+  // The library's short words for a result code (for the activity log
+  // file), or empty when it has none.
+  virtual std::string ErrorText(int32_t /*code*/) const { return {}; }
 };
 
 }  // namespace qarx

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/activity_record.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/http.h"
@@ -47,6 +48,8 @@ struct Platform {
 #define QARX_PORT_POINTER(Port, member) Port* member = nullptr;
   QARX_OS_PORTS(QARX_PORT_POINTER)
 #undef QARX_PORT_POINTER
+  // Set by the wrapper that writes the activity log file; null: nowhere.
+  ActivityRecordPort* record = nullptr;
   Endpoints endpoints;
 };
 

@@ -1,3 +1,5 @@
+#include "common/text.h"
+#include "download/failure_text.h"
 #include "probes/installed_components.h"
 
 #include "app/qarx_service_dlg.h"
@@ -14,10 +16,10 @@ int32_t IsInstalled(RegistryPort& registry, std::u16string_view keyPath) {
   RegistryValue installed;
   {
     auto key = registry.Open(RegRoot::LocalMachine, std::u16string(keyPath));
-    if (!key) return -1;
-    if (!ReadRegistryValue(*key, kInstalledValue, installed)) return -1;
+    if (!key) return kProbeFailed;
+    if (!ReadRegistryValue(*key, kInstalledValue, installed)) return kProbeFailed;
   }
-  return installed.data[0] == 1 ? 0 : -1;
+  return installed.data[0] == 1 ? kProbeOk : kProbeFailed;
 }
 
 }  // namespace
@@ -31,28 +33,32 @@ int32_t CheckLegacyControl(Platform& platform) {
   RegistryValue installDir;
   {
     auto key = platform.registry->Open(RegRoot::LocalMachine, std::u16string(kLegacyControlKey));
-    if (!key) return -1;
-    if (!ReadRegistryValue(*key, kInstalledValue, installed)) return -1;
-    if (!ReadRegistryValue(*key, kInstallDirValue, installDir)) return -1;
+    if (!key) return kProbeFailed;
+    if (!ReadRegistryValue(*key, kInstalledValue, installed)) return kProbeFailed;
+    if (!ReadRegistryValue(*key, kInstallDirValue, installDir)) return kProbeFailed;
   }
   // Appended unchanged: a folder ending in a backslash gives a doubled one.
   const std::u16string uninstaller = RegistryText(installDir) + u"\\" + std::u16string(kLegacyUninstallerName);
 
   const unsigned legacyFlag = installed.data[0] | (installed.data[1] << 8);
-  if (legacyFlag != 1) return 0;
+  if (legacyFlag != 1) return kProbeOk;
 
   platform.ui->MessageBox(BoxOwner::Desktop, std::u16string(kLegacyControlWarning),
                           std::u16string(kWarningCaption), MB_OK | MB_ICONWARNING);
-  if (!platform.files->PathFileExists(uninstaller)) return 0;
+  if (!platform.files->PathFileExists(uninstaller)) return kProbeOk;
   // Started by its exact path, never through a parsed command line, so a
   // folder with spaces cannot make the system run another program.
-  return platform.launcher->Execute(uninstaller, SW_SHOW) >= 32 ? 0 : -1;
+  std::string cause;
+  const uint32_t value = platform.launcher->ExecuteWithCause(uninstaller, SW_SHOW, cause);
+  if (value >= kLauncherStarted) return kProbeOk;
+  RecordFailure(platform.record, FailureLine("launch " + ToUtf8(uninstaller), kProbeFailed, LaunchFailureText(value, cause)));
+  return kProbeFailed;
 }
 
 void CQarxServiceDlg::OnInstallInfo() {
   RegistryPort& registry = *platform().registry;
-  AppendLog(IsControlInstalled(registry) == 0 ? kControlInstalledLine : kControlMissingLine);
-  AppendLog(IsServiceInstalled(registry) == 0 ? kServerInstalledLine : kServerMissingLine);
+  AppendLog(IsControlInstalled(registry) == kProbeOk ? kControlInstalledLine : kControlMissingLine);
+  AppendLog(IsServiceInstalled(registry) == kProbeOk ? kServerInstalledLine : kServerMissingLine);
   AppendLog(kSeparatorLine);
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "probes/probe_result.h"
 
 namespace qarx {
 
@@ -22,13 +23,14 @@ inline constexpr std::u16string_view kServerMissingLine = u"安装信息>>服务
 inline constexpr std::u16string_view kLegacyControlWarning = u"您安装了旧版的控件\r\n请卸载后，安装新的控件!";
 inline constexpr std::u16string_view kLegacyUninstallerName = u"卸载.exe";
 
-// 0 installed, -1 not installed or not readable.
+// kProbeOk installed; kProbeFailed not installed or not readable.
 int32_t IsControlInstalled(RegistryPort& registry);
 int32_t IsServiceInstalled(RegistryPort& registry);
 
-// Warns about an installed legacy control and starts its uninstaller. 0 when
-// there is nothing to do, the uninstaller started or is absent; -1 when the
-// key or a value cannot be read or the start fails.
+// Warns about an installed legacy control and starts its uninstaller.
+// kProbeOk when there is nothing to do, the uninstaller started or is
+// absent; kProbeFailed when the key or a value cannot be read or the start
+// fails (written to the activity log file with its cause).
 int32_t CheckLegacyControl(Platform& platform);
 
 }  // namespace qarx

@@ -23,14 +23,14 @@ struct OsRow {
   std::optional<std::u16string_view> name;
 };
 
-OsRow Named(std::u16string_view name) { return {0, name}; }
+OsRow Named(std::u16string_view name) { return {kProbeOk, name}; }
 
 OsRow PickVersion6(const OsVersionRecord& v) {
   const bool workstation = v.wProductType == kNtWorkstation;
   switch (v.dwMinorVersion) {
     case 1: return Named(workstation ? u"Windows 7" : u"Windows Server 2008 R2");
     case 0: return Named(workstation ? u"Windows Vista" : u"Windows Server 2008");
-    default: return {-1, std::nullopt};
+    default: return {kProbeFailed, std::nullopt};
   }
 }
 
@@ -46,7 +46,7 @@ OsRow PickVersion5(const OsVersionRecord& v, uint16_t architecture, SystemInfoPo
       return Named(u"Windows Server 2003");
     case 1: return Named(u"Windows XP");
     case 0: return Named(u"Windows 2000");
-    default: return {0, std::nullopt};
+    default: return {kProbeOk, std::nullopt};
   }
 }
 
@@ -57,12 +57,12 @@ int32_t QueryOsName(SystemInfoPort& system, std::u16string& name, int32_t& lengt
   OsVersionRecord version{};
   if (!system.GetVersionEx(true, version)) {
     version = OsVersionRecord{};  // the plain record has no suite mask or product type
-    if (!system.GetVersionEx(false, version)) return -1;
+    if (!system.GetVersionEx(false, version)) return kProbeFailed;
   }
   const uint16_t architecture = system.GetProcessorArchitecture(system.HasNativeSystemInfo());
 
-  if (version.dwPlatformId == kPlatformWin32s || version.dwPlatformId == kPlatformWindows) return 0;
-  if (version.dwPlatformId != kPlatformNt) return -1;
+  if (version.dwPlatformId == kPlatformWin32s || version.dwPlatformId == kPlatformWindows) return kProbeOk;
+  if (version.dwPlatformId != kPlatformNt) return kProbeFailed;
 
   majorVersion.store(static_cast<int32_t>(version.dwMajorVersion));
 
@@ -83,7 +83,7 @@ int32_t QueryOsName(SystemInfoPort& system, std::u16string& name, int32_t& lengt
 std::u16string OsInfoLine(SystemInfoPort& system, std::atomic<int32_t>& majorVersion) {
   std::u16string name;
   int32_t length = 0;
-  if (QueryOsName(system, name, length, majorVersion) != 0) return std::u16string(kOsInfoFailedLine);
+  if (QueryOsName(system, name, length, majorVersion) != kProbeOk) return std::u16string(kOsInfoFailedLine);
   return FormatS(kOsInfoLine, name);
 }
 

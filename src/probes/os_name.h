@@ -8,13 +8,14 @@
 #include <string_view>
 
 #include "platform/system_info.h"
+#include "probes/probe_result.h"
 
 namespace qarx {
 
 inline constexpr std::u16string_view kOsInfoLine = u"系统信息为:%s!";
 inline constexpr std::u16string_view kOsInfoFailedLine = u"系统信息获取失败!";
 
-// 0 or -1. name and length are written only on rows that give a name;
+// kProbeOk or kProbeFailed. name and length are written only on rows that give a name;
 // majorVersion only once the platform id is known to be 2 (also on the
 // failing 6.x row).
 int32_t QueryOsName(SystemInfoPort& system, std::u16string& name, int32_t& length,

@@ -1,6 +1,7 @@
 #include "terminal/dev_info.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -43,6 +44,20 @@ class TableLock {
 
 DevInfoTable g_devInfo;
 
+std::string DevOpenResultText(const PcscPort& pcsc, int32_t result) {
+  switch (result) {
+    case kDevNoFreeEntry: return "-1 no free entry in the table of open terminals";
+    case kDevNoContext: return "-2 no resource manager context";
+    case kDevNameTooLong: return "-4 reader name too long";
+    default: break;
+  }
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+  std::string text = code;
+  if (const std::string words = pcsc.ErrorText(result); !words.empty()) text += " (" + words + ")";
+  return text;
+}
+
 int32_t DevInfoTable::Open(Platform& platform, const std::u16string& readerName, int& index) {
   // Cutting the name would open one reader and record another.
   if (readerName.size() >= kDevNameCapacity) return kDevNameTooLong;
@@ -84,7 +99,7 @@ int32_t DevInfoTable::Open(Platform& platform, const std::u16string& readerName,
   free->inUse = 1;
   ++referenceCount_;
   index = static_cast<int>(free - std::begin(entries_));
-  return SCARD_S_SUCCESS;
+  return kDevOpened;
 }
 
 int32_t DevInfoTable::Transmit(Platform& platform, int index, const uint8_t* command, int length,
@@ -104,7 +119,7 @@ int32_t DevInfoTable::Transmit(Platform& platform, int index, const uint8_t* com
   receivedLength = std::min(receivedLength, kDevAnswerCapacity);
   std::copy(received, received + receivedLength, answer);
   answerLength = static_cast<int>(receivedLength);
-  return SCARD_S_SUCCESS;
+  return kDevSent;
 }
 
 int32_t DevInfoTable::Close(Platform& platform, int index) {

@@ -22,16 +22,26 @@ inline constexpr std::u16string_view kDevInfoMutexName = u"the Mutex of DEV_INFO
 inline constexpr ScardHandle kClosedCardHandle = ~ScardHandle{0};
 inline constexpr ScardContext kReleasedContext = ~ScardContext{0};
 
-// DevOpen results besides 0 and the resource manager's own codes.
-inline constexpr int32_t kDevNoFreeEntry = -1;
-inline constexpr int32_t kDevNoContext = -2;
-// A reader name longer than the entry's name field holds; nothing is opened.
-inline constexpr int32_t kDevNameTooLong = -4;
+// DevOpen results besides the resource manager's own codes.
+enum DevOpenResult : int32_t {
+  kDevOpened = 0,
+  kDevNoFreeEntry = -1,
+  kDevNoContext = -2,
+  // A reader name longer than the entry's name field holds; nothing is opened.
+  kDevNameTooLong = -4,
+};
 
-// DevTransmit results besides 0 and the resource manager's own codes.
-inline constexpr int32_t kDevContextReleased = -1;
-inline constexpr int32_t kDevEntryClosed = -2;
-inline constexpr int32_t kDevUnknownProtocol = -3;
+// DevTransmit results besides the resource manager's own codes.
+enum DevTransmitResult : int32_t {
+  kDevSent = 0,
+  kDevContextReleased = -1,
+  kDevEntryClosed = -2,
+  kDevUnknownProtocol = -3,
+};
+
+// A DevOpen result in the activity log file's words: "-2 no resource manager
+// context", "0x8010000C (No smart card inserted.)".
+std::string DevOpenResultText(const PcscPort& pcsc, int32_t result);
 
 struct DEV_INFO {
   char16_t readerName[kDevNameCapacity] = {};  // all zero while free

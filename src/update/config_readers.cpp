@@ -29,39 +29,28 @@ void ReadPackageSection(ProfilePort& profile, const std::u16string& file, const 
   info.SHA256 = digest;
 }
 
-struct PackageSection {
-  int kind;
-  std::u16string_view name;
-  int32_t fallbackSize;
-};
-
-constexpr PackageSection kPackageSections[3] = {
-    {kPackageCcid, u"CCID", 2048},
-    {kPackageControl, u"Control", 180},
-    {kPackageServer, u"Server", 30},
-};
-constexpr int32_t kFirmwareFallbackSize = 320;
-
 }  // namespace
 
 int32_t CQarxServiceDlg::ReadPackageConfig() {
   std::u16string file;
-  if (!ConfigCopyPath(platform_, file)) return -1;
-  for (const PackageSection& section : kPackageSections) {
-    PackageInfo info = GetPackage(section.kind);
-    ReadPackageSection(*platform_.profile, file, std::u16string(section.name), section.fallbackSize, info);
-    SetPackage(section.kind, info);
+  if (!ConfigCopyPath(platform_, file)) return kConfigNoFolder;
+  for (const PackageKindRow& kind : kPackageKinds) {
+    if (kind.section.empty()) continue;  // read when a terminal names its model
+    PackageInfo info = GetPackage(kind.kind);
+    ReadPackageSection(*platform_.profile, file, std::u16string(kind.section), kind.fallbackSize, info);
+    SetPackage(kind.kind, info);
   }
-  return 0;
+  return kConfigRead;
 }
 
 int32_t CQarxServiceDlg::ReadFirmwareConfig(const std::u16string& model) {
   std::u16string file;
-  if (!ConfigCopyPath(platform_, file)) return -1;
-  PackageInfo info = GetPackage(kPackageFirmware);
-  ReadPackageSection(*platform_.profile, file, model, kFirmwareFallbackSize, info);
-  SetPackage(kPackageFirmware, info);
-  return 0;
+  if (!ConfigCopyPath(platform_, file)) return kConfigNoFolder;
+  const PackageKindRow& kind = *FindPackageKind(kPackageFirmware);
+  PackageInfo info = GetPackage(kind.kind);
+  ReadPackageSection(*platform_.profile, file, model, kind.fallbackSize, info);
+  SetPackage(kind.kind, info);
+  return kConfigRead;
 }
 
 }  // namespace qarx

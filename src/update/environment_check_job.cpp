@@ -30,11 +30,11 @@ void CheckCcidDriver(CQarxServiceDlg& dialog) {
 void CheckComponents(CQarxServiceDlg& dialog) {
   Platform& platform = dialog.platform();
   CheckLegacyControl(platform);
-  if (IsControlInstalled(*platform.registry) == 0)
+  if (IsControlInstalled(*platform.registry) == kProbeOk)
     dialog.AppendLog(kControlInstalledLine);
   else
     OfferDownload(dialog, kControlMissingLine, kControlQuestion, kPackageControl);
-  if (IsServiceInstalled(*platform.registry) == 0)
+  if (IsServiceInstalled(*platform.registry) == kProbeOk)
     dialog.AppendLog(kServerInstalledLine);
   else
     OfferDownload(dialog, kServerMissingLine, kServerQuestion, kPackageServer);

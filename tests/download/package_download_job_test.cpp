@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 #include "common/text.h"
@@ -312,10 +313,74 @@ TEST(PackageDownloadJob, RejectionCodesPerKind) {
     SetDigest(w, kind, FakeHash::Hex("MZ!"));
     w.http.Serve(u"https://update.test/p.exe", FakeAnswer{200, "MZ"});
     EXPECT_EQ(RunJob(w, kind), code) << kind;
-    EXPECT_EQ(w.fake.ui.statuses().back(), kPackageTexts[kind].rejected);
-    EXPECT_FALSE(w.files.Has(std::u16string(kPackageTexts[kind].fileName)));
+    EXPECT_EQ(w.fake.ui.statuses().back(), FindPackageKind(kind)->rejected);
+    EXPECT_FALSE(w.files.Has(std::u16string(FindPackageKind(kind)->fileName)));
     EXPECT_TRUE(w.fake.ui.boxes().empty());
     EXPECT_TRUE(w.launcher.executed().empty());
+  }
+}
+
+// What the activity log file says about a download the dialog started: one
+// failure entry naming the cause, none for a download that worked.
+TEST(PackageDownloadJob, FailureEntryNamesTheCause) {
+  const std::string url = "https://update.test/static/basis/ic/ICCardSetup_1.0.0.1.exe";
+  const struct {
+    const char* label;
+    int32_t kind;
+    std::function<void(DownloadWorld&)> arrange;
+    std::vector<std::string> lines;
+  } rows[] = {
+      {"connect", 2,
+       [](DownloadWorld& w) { w.http.Serve(kControlUrl, FakeAnswer{200, "x", true, 0, "Couldn't connect to server"}); },
+       {"failure download 2 failed: -4 cannot open " + url + " (Couldn't connect to server)"}},
+      {"not_found", 2, [](DownloadWorld& w) { w.http.Serve(kControlUrl, FakeAnswer{404, "gone"}); },
+       {"failure download 2 failed: -4 cannot open " + url + " (HTTP 404)"}},
+      {"no_client", 2, [](DownloadWorld& w) { w.http.failSession = true; },
+       {"failure download 2 failed: -3 no internet client handle"}},
+      {"read_after_two_pieces", 2,
+       [](DownloadWorld& w) {
+         w.http.Serve(kControlUrl, FakeAnswer{200, DownloadWorld::Body(3000), false, 3, "Connection reset by peer"});
+       },
+       {"failure download 2 failed: -5 read failed after 2.0 of 3.0 KiB (Connection reset by peer)"}},
+      {"read_after_1_2_mib", 3,
+       [](DownloadWorld& w) {
+         SetPackage(w, 3, u"https://update.test/s.exe", 3072);
+         w.http.Serve(u"https://update.test/s.exe",
+                      FakeAnswer{200, DownloadWorld::Body(3 << 20), false, 1230, "connection reset"});
+       },
+       {"failure download 3 failed: -5 read failed after 1.2 of 3.0 MiB (connection reset)"}},
+      {"write", 2,
+       [](DownloadWorld& w) {
+         w.files.failWriteAt = 1;
+         w.files.writeCause = "No space left on device";
+       },
+       {"failure download 2 failed: -6 write failed after 1.0 of 3.0 KiB (No space left on device)"}},
+      {"create", 2, [](DownloadWorld& w) { w.files.failCreate = true; },
+       {"failure download 2 failed: -2 cannot create /tmp/qarx-test/VLT_Terminal_Control.exe"}},
+      {"rejected", 2, [](DownloadWorld& w) { SetDigest(w, 2, FakeHash::Hex("another file")); },
+       {"failure download 2 failed: -7 package rejected: its SHA-256 differs"}},
+      {"not_held", 1, [](DownloadWorld& w) { w.files.failHold = true; },
+       {"failure download 1 failed: -6 package rejected: the file cannot be held"}},
+      {"no_such_kind", 5, [](DownloadWorld&) {}, {"failure download 5 failed: -1 no such package kind"}},
+      {"launch_refused", 2,
+       [](DownloadWorld& w) {
+         w.fake.ui.defaultAnswer = IDYES;
+         w.launcher.executeResult = 2;
+         w.launcher.executeCause = "No such file or directory";
+       },
+       {"failure launch /tmp/qarx-test/VLT_Terminal_Control.exe failed: -1 not started, launcher value 2 (No such "
+        "file or directory)"}},
+      {"started", 2, [](DownloadWorld& w) { w.fake.ui.defaultAnswer = IDYES; }, {}},
+  };
+  for (const auto& row : rows) {
+    DownloadWorld w;
+    SetPackage(w, 2, kControlUrl, 3);
+    SetPackage(w, 1, u"https://update.test/c.exe", 3);
+    w.http.Serve(kControlUrl, FakeAnswer{200, DownloadWorld::Body(3000)});
+    w.http.Serve(u"https://update.test/c.exe", FakeAnswer{200, "MZ"});
+    row.arrange(w);
+    w.dlg.WindowProc(WM_DOWNLOAD_REQUEST, reinterpret_cast<uintptr_t>(&w.dlg), row.kind);
+    EXPECT_EQ(w.fake.record.lines(), row.lines) << row.label;
   }
 }
 

@@ -220,6 +220,10 @@ TEST_F(FirmwareCheckJobTest, TerminalThatNeverOpensIsGivenSixAttemptsAndFivePaus
   EXPECT_EQ(pcsc.count("connect"), 6);
   EXPECT_EQ(fake.threads.sleeps(), std::vector<uint32_t>(5, 1000));
   EXPECT_TRUE(NothingVisible());
+  // Only the activity log file says why, once.
+  EXPECT_EQ(fake.record.lines(), (std::vector<std::string>{
+                                     "failure terminal open failed: VLT A: 0x80100009 (Unknown reader specified.), "
+                                     "6 attempts"}));
 }
 
 TEST_F(FirmwareCheckJobTest, RunningUpdateToolMeansNothingAtAll) {

@@ -34,7 +34,9 @@ def kept_entries(events):
     last_status = None
     for e in events:
         ev = e["ev"]
-        if ev in ("log", "status"):
+        if ev in ("failure", "recovery"):
+            entries.append("%s %s" % (ev, escaped(e["text"])))
+        elif ev in ("log", "status"):
             if ev == "status":
                 if e["text"] == last_status:
                     continue

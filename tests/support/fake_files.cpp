@@ -23,6 +23,10 @@ class FakeWritableFile : public WritableFile {
     files_.Event("write " + files_.Short(path_) + " " + std::to_string(size) + (fail ? " failed" : ""));
     return !fail;
   }
+  std::string FailureCause() const override {
+    std::lock_guard lock(files_.mu_);
+    return files_.writeCause;
+  }
 
  private:
   FakeFiles& files_;

@@ -26,6 +26,7 @@ class FakeFiles : public FilePort {
   bool failCreate = false;
   bool failHold = false;
   int failWriteAt = 0;  // the n-th write since start fails (1-based); 0 never
+  std::string writeCause;  // the adapter's words for a failed write
   // Every operation as a line: "create <name>", "write <name> <bytes>",
   // "close <name>", "delete <name>", "hold <name>", "release <name>"; names
   // are relative to tempPath.

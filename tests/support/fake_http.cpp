@@ -27,6 +27,7 @@ class FakeHttpRequest : public HttpRequest {
     http_.Event("read " + std::to_string(n));
     return true;
   }
+  std::string FailureCause() const override { return answer_.cause; }
 
  private:
   FakeHttp& http_;
@@ -48,14 +49,17 @@ class FakeHttpSession : public HttpSession {
       std::lock_guard lock(http_.mu_);
       ++http_.opens_[url];
       auto it = http_.answers_.find(url);
+      cause_ = it == http_.answers_.end() ? std::string() : it->second.cause;
       if (it == http_.answers_.end() || it->second.failOpen) return nullptr;
       answer = it->second;
     }
     return std::make_unique<FakeHttpRequest>(http_, std::move(answer));
   }
+  std::string FailureCause() const override { return cause_; }
 
  private:
   FakeHttp& http_;
+  std::string cause_;
 };
 
 std::unique_ptr<HttpSession> FakeHttp::Open(const std::u16string& userAgent) {

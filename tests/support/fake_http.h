@@ -17,6 +17,7 @@ struct FakeAnswer {
   std::string body;
   bool failOpen = false;  // OpenUrl gives null (no connection, time-out)
   int failReadAt = 0;     // the n-th read of this request fails (1-based); 0 never
+  std::string cause{};    // the adapter's words for a failed open or read
 };
 
 class FakeHttp : public HttpPort {

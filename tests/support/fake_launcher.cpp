@@ -11,6 +11,12 @@ uint32_t FakeLauncher::Execute(const std::u16string& path, int showCode) {
   return executeResult;
 }
 
+uint32_t FakeLauncher::ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) {
+  const uint32_t result = Execute(path, showCode);
+  cause = result < 32 ? executeCause : std::string();
+  return result;
+}
+
 bool FakeLauncher::OpenUrl(const std::u16string& url, int showCode) {
   std::lock_guard lock(mu_);
   opened_.push_back({url, showCode});

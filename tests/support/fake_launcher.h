@@ -13,9 +13,11 @@ namespace qarx::testing {
 class FakeLauncher : public LauncherPort {
  public:
   uint32_t Execute(const std::u16string& path, int showCode) override;
+  uint32_t ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) override;
   bool OpenUrl(const std::u16string& url, int showCode) override;
 
   uint32_t executeResult = 33;
+  std::string executeCause;  // the launcher's words when executeResult is below 32
   bool openResult = true;
   std::function<void(const std::u16string&)> onExecute;
 

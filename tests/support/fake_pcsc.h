@@ -41,6 +41,12 @@ class FakePcsc : public PcscPort {
   int32_t Disconnect(ScardHandle card, uint32_t disposition) override;
   int32_t Cancel(ScardContext context) override;
   bool PnpCountsReaders() const override { return countsReaders; }
+  // The library's words for two codes, as pcsc-lite's would be.
+  std::string ErrorText(int32_t code) const override {
+    if (code == SCARD_E_UNKNOWN_READER) return "Unknown reader specified.";
+    if (code == SCARD_E_NO_SMARTCARD) return "No smart card inserted.";
+    return {};
+  }
 
   // winscard's pseudo-reader: the reader count in the high word, and a wait
   // that returns at once while the caller's count is out of date.

@@ -143,8 +143,24 @@ int FakeMutexes::createCount(const std::u16string& name) const {
   return it == creates_.end() ? 0 : it->second;
 }
 
+void FakeRecord::Failure(const std::string& line) {
+  std::lock_guard lock(mu_);
+  lines_.push_back("failure " + line);
+}
+
+void FakeRecord::Recovery(const std::string& line) {
+  std::lock_guard lock(mu_);
+  lines_.push_back("recovery " + line);
+}
+
+std::vector<std::string> FakeRecord::lines() const {
+  std::lock_guard lock(mu_);
+  return lines_;
+}
+
 FakePlatform::FakePlatform() {
   platform.ui = &ui;
+  platform.record = &record;
   platform.threads = &threads;
   platform.mutexes = &mutexes;
   platform.endpoints.updateServer = u"https://update.test";

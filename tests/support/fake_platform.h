@@ -65,12 +65,25 @@ class FakeMutexes : public MutexPort {
   std::map<std::u16string, int> creates_;
 };
 
+// The activity log file's own entries: "failure <line>", "recovery <line>".
+class FakeRecord : public ActivityRecordPort {
+ public:
+  void Failure(const std::string& line) override;
+  void Recovery(const std::string& line) override;
+  std::vector<std::string> lines() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::vector<std::string> lines_;
+};
+
 // A Platform whose every port is a fake; larger ports start as null and
 // tests set the ones they use.
 struct FakePlatform {
   FakeUi ui;
   FakeThreads threads;
   FakeMutexes mutexes;
+  FakeRecord record;
   Platform platform;
   FakePlatform();
 };

@@ -42,6 +42,45 @@ TEST_F(TimerTest, FetchesEachTickUntilItSucceedsThenStopsForGood) {
   EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](auto& c) { return c.rfind("log", 0) == 0; }), 0);
 }
 
+// Tried every 5 s: the activity log file gets the first failure, then only a
+// change of cause (amounts do not count), and the success after failures.
+TEST_F(TimerTest, FailuresAreWrittenOncePerCauseAndTheSuccessAfterThem) {
+  const std::string fetch = "failure configuration fetch failed: ";
+  const std::string url = "https://update.test/static/basis/ic/SetupConfig.ini";
+  const struct {
+    FakeAnswer answer;
+    std::vector<std::string> lines;  // written by this tick
+  } ticks[] = {
+      {FakeAnswer{200, "", true, 0, "Could not resolve host: update.test"},
+       {fetch + "-4 cannot open " + url + " (Could not resolve host: update.test)"}},
+      {FakeAnswer{200, "", true, 0, "Could not resolve host: update.test"}, {}},
+      {FakeAnswer{200, "", true, 0, "Couldn't connect to server"},
+       {fetch + "-4 cannot open " + url + " (Couldn't connect to server)"}},
+      {FakeAnswer{503, "busy"}, {fetch + "-4 cannot open " + url + " (HTTP 503)"}},
+      {FakeAnswer{503, "busy"}, {}},
+      {FakeAnswer{200, std::string(3000, 'x'), false, 2, "Connection reset by peer"},
+       {fetch + "-5 read failed after 1.0 KiB (Connection reset by peer)"}},
+      {FakeAnswer{200, std::string(3000, 'x'), false, 3, "Connection reset by peer"}, {}},
+      {FakeAnswer{200, "[CCID]\n"}, {"recovery configuration fetched after 7 failures"}},
+  };
+  size_t seen = 0;
+  for (const auto& tick : ticks) {
+    w.http.Serve(kConfigUrl, tick.answer);
+    Tick();
+    const std::vector<std::string> lines = w.fake.record.lines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(seen), lines.end()), tick.lines)
+        << tick.answer.status << " " << tick.answer.cause;
+    seen = lines.size();
+  }
+  EXPECT_EQ(w.fake.threads.started(), 1);
+}
+
+TEST_F(TimerTest, AFetchThatWorksAtOnceWritesNothing) {
+  w.http.Serve(kConfigUrl, FakeAnswer{200, "[CCID]\n"});
+  Tick();
+  EXPECT_TRUE(w.fake.record.lines().empty());
+}
+
 TEST_F(TimerTest, NotFoundPageIsNotTakenAsTheConfiguration) {
   w.files.Put(u"VLT_Terminal_SetupConfig.ini", "[Server]\nSize=5\n");
   w.http.Serve(kConfigUrl, FakeAnswer{404, "<html>404 Not Found</html>"});

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "platform/linux/errno_text.h"
 #include "platform/linux/linux_ports.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/linux/windows_paths.h"
@@ -42,14 +43,20 @@ class LinuxWritableFile final : public WritableFile {
     while (written < size) {
       const ssize_t n = write(fd_.get(), p + written, size - written);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        return false;
+      }
       written += static_cast<uint32_t>(n);
     }
     return true;
   }
 
+  std::string FailureCause() const override { return error_ != 0 ? ErrnoText(error_) : std::string(); }
+
  private:
   Fd fd_;
+  int error_ = 0;
 };
 
 // The file kept open. Nobody else can reach the private folder, so nothing

@@ -83,6 +83,7 @@ class CurlRequest final : public HttpRequest {
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, s.lowSpeedTime);
     curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
     if (!s.caBundle.empty()) {
       // CAINFO replaces the system bundle; the hashed system folder keeps it.
       const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
@@ -114,6 +115,13 @@ class CurlRequest final : public HttpRequest {
   }
 
   uint32_t StatusCode() override { return static_cast<uint32_t>(status_); }
+
+  // libcurl's words for the failure: its detailed message when it wrote one.
+  std::string FailureCause() const override {
+    if (!multi_ || !easy_ || !headers_) return "cannot set up the request";
+    if (errorText_[0] != '\0') return errorText_;
+    return curl_easy_strerror(result_);
+  }
 
   bool Read(void* buffer, uint32_t toRead, uint32_t& read) override {
     read = 0;
@@ -201,6 +209,7 @@ class CurlRequest final : public HttpRequest {
   bool done_ = false;
   bool paused_ = false;
   CURLcode result_ = CURLE_OK;
+  char errorText_[CURL_ERROR_SIZE] = {};
   long status_ = 0;
   // Pages are touched only as far as a body fills them.
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
@@ -216,20 +225,33 @@ class CurlSession final : public HttpSession {
     // Every request goes to the server: no cache is involved, and the
     // no-cache headers keep proxies from answering from theirs.
     std::string current = ToUtf8(url);
+    failureCause_.clear();
     for (int redirects = 0;; ++redirects) {
       auto request = std::make_unique<CurlRequest>();
-      if (!request->Start(current, settings_)) return nullptr;
+      if (!request->Start(current, settings_)) {
+        failureCause_ = request->FailureCause();
+        return nullptr;
+      }
       const std::string target = request->RedirectTarget();
       if (target.empty()) return request;
-      if (redirects == kMaxRedirects) return nullptr;
+      if (redirects == kMaxRedirects) {
+        failureCause_ = "more than " + std::to_string(kMaxRedirects) + " redirects";
+        return nullptr;
+      }
       // Never from an encrypted answer to a plain one.
-      if (StartsWithNoCase(current, "https:") && !StartsWithNoCase(target, "https:")) return nullptr;
+      if (StartsWithNoCase(current, "https:") && !StartsWithNoCase(target, "https:")) {
+        failureCause_ = "redirect from https to " + target;
+        return nullptr;
+      }
       current = target;
     }
   }
 
+  std::string FailureCause() const override { return failureCause_; }
+
  private:
   RequestSettings settings_;
+  std::string failureCause_;
 };
 
 class CurlHttp final : public HttpPort {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/linux/errno_text.h"
 #include "platform/linux/linux_ports.h"
 #include "platform/linux/windows_paths.h"
 
@@ -131,15 +132,30 @@ int SpawnDetachedPatiently(const std::vector<std::string>& args) {
 
 class LinuxLauncher final : public LauncherPort {
  public:
-  uint32_t Execute(const std::u16string& path, int) override {
+  uint32_t Execute(const std::u16string& path, int showCode) override {
+    std::string cause;
+    return ExecuteWithCause(path, showCode, cause);
+  }
+
+  uint32_t ExecuteWithCause(const std::u16string& path, int, std::string& cause) override {
     const std::string program = HostPath(path);
     struct stat st {};
     if (stat(program.c_str(), &st) == 0) chmod(program.c_str(), (st.st_mode & 07777) | S_IXUSR);
     int error = SpawnDetachedPatiently({program});
+    cause.clear();
     if (error == ENOEXEC) {
       const std::string wine = FindOnPath("wine");
-      if (!wine.empty()) error = SpawnDetachedPatiently({wine, program});
+      if (wine.empty()) {
+        cause = "wine is not on PATH: ";
+      } else {
+        error = SpawnDetachedPatiently({wine, program});
+        cause = "through wine: ";
+      }
     }
+    if (error == 0)
+      cause.clear();
+    else
+      cause += ErrnoText(error);
     return LauncherValue(error);
   }
 

@@ -19,6 +19,10 @@ int32_t Code(LONG rv) { return static_cast<int32_t>(static_cast<uint32_t>(rv)); 
 
 class PcscLite final : public PcscPort {
  public:
+  std::string ErrorText(int32_t code) const override {
+    return pcsc_stringify_error(static_cast<LONG>(static_cast<uint32_t>(code)));
+  }
+
   int32_t EstablishContext(uint32_t scope, ScardContext& context) override {
     SCARDCONTEXT handle = 0;
     const LONG rv = SCardEstablishContext(scope, nullptr, nullptr, &handle);

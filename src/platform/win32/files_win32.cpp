@@ -4,6 +4,7 @@
 // fixed file names in the shared %TEMP% invite planted files and DLLs.
 #include "platform/win32/windows_sdk.h"
 
+#include "platform/win32/error_text.h"
 #include "platform/win32/private_folder.h"
 #include "platform/win32/win32_ports.h"
 
@@ -18,11 +19,16 @@ class Win32WritableFile final : public WritableFile {
     DWORD done = 0;
     const BOOL ok = WriteFile(handle_.get(), data, size, &done, nullptr);
     written = done;
+    if (!ok) error_ = GetLastError();
+    if (ok && done != size) error_ = ERROR_DISK_FULL;
     return ok && done == size;
   }
 
+  std::string FailureCause() const override { return error_ != 0 ? WindowsErrorText(error_) : std::string(); }
+
  private:
   Handle handle_;
+  DWORD error_ = 0;
 };
 
 // Read access, others may only read: no write, no delete, no rename, while

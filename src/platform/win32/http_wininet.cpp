@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/os.h"
+#include "platform/win32/error_text.h"
 #include "platform/win32/win32_ports.h"
 
 namespace qarx::win32 {
@@ -96,10 +97,17 @@ class WinInetRequest final : public HttpRequest {
     auto* bytes = static_cast<char*>(buffer);
     while (read < toRead) {
       DWORD got = 0;
-      if (!InternetReadFile(handle_.get(), bytes + read, toRead - read, &got)) return false;
+      if (!InternetReadFile(handle_.get(), bytes + read, toRead - read, &got)) {
+        failureCause_ = WindowsErrorText(GetLastError());
+        return false;
+      }
       if (got == 0) {
         // A connection that closes early looks like the end of the body.
-        if (announced_ >= 0 && received_ < announced_) return false;
+        if (announced_ >= 0 && received_ < announced_) {
+          failureCause_ = "the connection closed after " + std::to_string(received_) + " of " +
+                          std::to_string(announced_) + " bytes";
+          return false;
+        }
         break;
       }
       read += got;
@@ -108,10 +116,13 @@ class WinInetRequest final : public HttpRequest {
     return true;
   }
 
+  std::string FailureCause() const override { return failureCause_; }
+
  private:
   NetHandle handle_;
   long long announced_ = -1;
   long long received_ = 0;
+  std::string failureCause_;
 };
 
 class WinInetSession final : public HttpSession {
@@ -120,26 +131,42 @@ class WinInetSession final : public HttpSession {
 
   std::unique_ptr<HttpRequest> OpenUrl(const std::u16string& url, uint32_t flags) override {
     std::wstring current(Wide(url));
+    failureCause_.clear();
     for (int redirects = 0;; ++redirects) {
       HINTERNET request = InternetOpenUrlW(handle_.get(), current.c_str(), nullptr, 0,
                                            flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
-      if (!request) return nullptr;
+      if (!request) {
+        failureCause_ = WindowsErrorText(GetLastError());
+        return nullptr;
+      }
       auto answer = std::make_unique<WinInetRequest>(request);
       const uint32_t status = answer->StatusCode();
       const std::wstring location =
           status >= 300 && status <= 399 ? QueryText(request, HTTP_QUERY_LOCATION) : std::wstring();
       if (location.empty()) return answer;
-      if (redirects == kMaxRedirects) return nullptr;
+      if (redirects == kMaxRedirects) {
+        failureCause_ = "more than " + std::to_string(kMaxRedirects) + " redirects";
+        return nullptr;
+      }
       const std::wstring target = CombineUrl(current, location);
-      if (target.empty()) return nullptr;
+      if (target.empty()) {
+        failureCause_ = "a redirect to an address that cannot be formed";
+        return nullptr;
+      }
       // Never from an encrypted answer to a plain one.
-      if (StartsWithNoCase(current, L"https:") && !StartsWithNoCase(target, L"https:")) return nullptr;
+      if (StartsWithNoCase(current, L"https:") && !StartsWithNoCase(target, L"https:")) {
+        failureCause_ = "redirect from https to another scheme";
+        return nullptr;
+      }
       current = target;
     }
   }
 
+  std::string FailureCause() const override { return failureCause_; }
+
  private:
   NetHandle handle_;
+  std::string failureCause_;
 };
 
 class WinInetHttp final : public HttpPort {

@@ -12,6 +12,7 @@
 // other failure mean "not started". URLs open with ShellExecuteW.
 #include "platform/win32/windows_sdk.h"
 
+#include "platform/win32/error_text.h"
 #include "platform/win32/program_start.h"
 #include "platform/win32/win32_ports.h"
 
@@ -88,6 +89,13 @@ class Win32Launcher final : public LauncherPort {
     return StartProgram(SystemStartCalls(), std::wstring(Wide(path)), showCode);
   }
 
+  uint32_t ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) override {
+    unsigned long error = ERROR_SUCCESS;
+    const uint32_t value = StartProgram(SystemStartCalls(), std::wstring(Wide(path)), showCode, &error);
+    cause = error == ERROR_SUCCESS ? std::string() : WindowsErrorText(error);
+    return value;
+  }
+
   bool OpenUrl(const std::u16string& url, int showCode) override {
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(GetDesktopWindow(), L"open", Wide(url), nullptr, nullptr, showCode));
@@ -99,11 +107,12 @@ class Win32Launcher final : public LauncherPort {
 
 StartCalls SystemStartCalls() { return {&CreateProcessAt, &ShellOpen}; }
 
-uint32_t StartProgram(const StartCalls& calls, const std::wstring& path, int showCode) {
+uint32_t StartProgram(const StartCalls& calls, const std::wstring& path, int showCode, unsigned long* error) {
   const std::wstring folder = FolderOf(path);
-  DWORD error = calls.createProcess(path, folder, showCode);
-  if (error == kElevationRequired) error = calls.shellOpen(path, folder, showCode);
-  return error == ERROR_SUCCESS ? kStarted : LauncherValue(error);
+  DWORD result = calls.createProcess(path, folder, showCode);
+  if (result == kElevationRequired) result = calls.shellOpen(path, folder, showCode);
+  if (error) *error = result;
+  return result == ERROR_SUCCESS ? kStarted : LauncherValue(result);
 }
 
 std::unique_ptr<LauncherPort> MakeLauncherPort() { return std::make_unique<Win32Launcher>(); }

@@ -2,7 +2,10 @@
 // Handles are pointer-sized and reader names UTF-16 already.
 #include "platform/win32/windows_sdk.h"
 
+#include <memory>
 #include <vector>
+
+#include "common/text.h"
 
 #include "platform/win32/win32_ports.h"
 
@@ -96,6 +99,21 @@ class WinScard final : public PcscPort {
     if (!started) return;
     WaitForSingleObject(started, INFINITE);
     SCardReleaseStartedEvent();
+  }
+
+  // The system's message for the code; Windows has one for each of the
+  // smart-card codes.
+  std::string ErrorText(int32_t code) const override {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(text, &LocalFree);
+    if (length == 0 || !text) return {};
+    std::string words = ToUtf8(FromWide(text, length));
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' '))
+      words.pop_back();
+    return words;
   }
 };
 

@@ -22,7 +22,9 @@ StartCalls SystemStartCalls();
 
 // Starts the program by its exact path; when the system answers that it
 // needs administrator rights, starts it through the shell, which asks the
-// user for consent. Returns a launcher value: 32 or more when started.
-uint32_t StartProgram(const StartCalls& calls, const std::wstring& path, int showCode);
+// user for consent. Returns a launcher value: 32 or more when started; the
+// system's error code of the last attempt goes to *error when it is given.
+uint32_t StartProgram(const StartCalls& calls, const std::wstring& path, int showCode,
+                      unsigned long* error = nullptr);
 
 }  // namespace qarx::win32

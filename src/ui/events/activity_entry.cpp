@@ -10,7 +10,7 @@ namespace qarx::events {
 std::optional<std::string> ActivityEntry(std::string_view ev, const EventFields& fields) {
   const auto text = [&](std::string_view key) { return EscapeText(fields.Text(key), false); };
   std::string entry(ev);
-  if (ev == "log" || ev == "status" || ev == "warning") {
+  if (ev == "log" || ev == "status" || ev == "warning" || ev == "failure" || ev == "recovery") {
     entry += " " + text("text");
   } else if (ev == "prompt") {
     entry += " #" + std::to_string(fields.Number("id")) + " [" + text("caption") + "] " + text("text") + " (" +

@@ -8,6 +8,8 @@
 //   ... launch /tmp/qarx-1000/VLT_Terminal_Server.exe        (" (not started)" when it failed)
 //   ... open http://portal.veltrane.example
 //   ... warning qarx-service: this session shows no windows; using the console
+//   ... failure download 3 failed: -5 read failed after 1.2 of 3.0 MiB (Connection reset by peer)
+//   ... recovery configuration fetched after 4 failures
 //   ... dropped 3 entries                                    (entries that could not be written)
 // Texts keep their UTF-8; control characters and '\' are escaped (\r \n \t
 // \\ \u00XX), so an entry never spans two lines.

@@ -36,7 +36,8 @@ Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, Lau
                        ? nullptr
                        : std::make_unique<ActivityLog>(settings.activityLogPath, MakeLogFile())),
       sink_(settings.eventsPath, start, activityLog_.get()),
-      launcher_(launcher, sink_) {
+      launcher_(launcher, sink_),
+      record_(sink_) {
   // A file that cannot be written cannot say so itself.
   if (activityLog_)
     activityLog_->onError = [](std::string_view message) {
@@ -50,6 +51,10 @@ Instrumentation::Instrumentation(const Settings& settings, UiPort& frontEnd, Lau
   }
   ui_ = std::make_unique<RecordingUi>(*inner, sink_);
 }
+
+void RecordingActivity::Failure(const std::string& line) { sink_.Emit("failure", EventFields().Str("text", line)); }
+
+void RecordingActivity::Recovery(const std::string& line) { sink_.Emit("recovery", EventFields().Str("text", line)); }
 
 void Instrumentation::Warn(std::string_view line) { sink_.Emit("warning", EventFields().Str("text", line)); }
 

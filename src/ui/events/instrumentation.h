@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/activity_record.h"
 #include "platform/launcher.h"
 #include "ui/events/activity_log.h"
 #include "ui/events/auto_answer_ui.h"
@@ -31,12 +32,25 @@ struct Settings {
 // the activity log, are reported through error (one line each) and ignored.
 Settings SettingsFromEnvironment(const std::function<void(std::string_view)>& error);
 
+// The core's entries for the activity log file alone: events "failure" and
+// "recovery" with their text.
+class RecordingActivity final : public ActivityRecordPort {
+ public:
+  explicit RecordingActivity(EventSink& sink) : sink_(sink) {}
+  void Failure(const std::string& line) override;
+  void Recovery(const std::string& line) override;
+
+ private:
+  EventSink& sink_;
+};
+
 class Instrumentation {
  public:
   Instrumentation(const Settings& settings, UiPort& frontEnd, LauncherPort& launcher,
                   EventSink::Clock::time_point start, AutoAnswerUi::Echo echo = {});
   UiPort& ui() { return *ui_; }
   LauncherPort& launcher() { return launcher_; }
+  ActivityRecordPort& record() { return record_; }
   EventSink& sink() { return sink_; }
   // Empty when there is no activity log file.
   std::string activityLogPath() const { return activityLog_ ? activityLog_->path() : std::string(); }
@@ -54,6 +68,7 @@ class Instrumentation {
   std::unique_ptr<AutoAnswerUi> autoAnswer_;
   std::unique_ptr<RecordingUi> ui_;
   RecordingLauncher launcher_;
+  RecordingActivity record_;
 };
 
 }  // namespace qarx::events

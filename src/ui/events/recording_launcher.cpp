@@ -3,9 +3,13 @@
 namespace qarx::events {
 
 uint32_t RecordingLauncher::Execute(const std::u16string& path, int showCode) {
-  const uint32_t result = inner_.Execute(path, showCode);
-  // 32 and above is the launcher's "started".
-  sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= 32));
+  std::string cause;
+  return ExecuteWithCause(path, showCode, cause);
+}
+
+uint32_t RecordingLauncher::ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) {
+  const uint32_t result = inner_.ExecuteWithCause(path, showCode, cause);
+  sink_.Emit("launch", EventFields().Str("path", path).Bool("started", result >= kLauncherStarted));
   return result;
 }
 

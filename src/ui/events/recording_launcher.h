@@ -10,6 +10,7 @@ class RecordingLauncher final : public LauncherPort {
  public:
   RecordingLauncher(LauncherPort& inner, EventSink& sink) : inner_(inner), sink_(sink) {}
   uint32_t Execute(const std::u16string& path, int showCode) override;
+  uint32_t ExecuteWithCause(const std::u16string& path, int showCode, std::string& cause) override;
   bool OpenUrl(const std::u16string& url, int showCode) override;
 
  private:
