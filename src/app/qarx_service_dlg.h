@@ -18,7 +18,6 @@
 
 namespace qarx {
 
-inline constexpr std::u16string_view kDialogCaption = u"VeltraneIC卡互联网终端服务程序";
 inline constexpr std::u16string_view kTrayTip = u"      VeltraneIC卡\r\n互联网终端服务程序!";
 inline constexpr std::u16string_view kTrayMutexName = u"the Mutex of CQarxService Class!";
 inline constexpr uint32_t kTrayIconFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
