@@ -35,7 +35,8 @@ import struct
 import subprocess
 import tempfile
 import threading
-import time
+
+from harness.wait import wait_until
 
 PCSCD = "/usr/sbin/pcscd"
 VPCD_LIBRARY = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so"
@@ -100,17 +101,6 @@ def skip_reason(bin_dir=None):
         if not os.path.exists(os.path.join(helpers(bin_dir), name)):
             return "%s is not built" % name
     return None
-
-
-def wait_until(probe, timeout, what, interval=0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError("%s: not within %ss" % (what, timeout))
-        time.sleep(interval)
 
 
 def free_ports(count):
