@@ -136,7 +136,8 @@ class ConfigurationFetch(DownloadTest):
 
     def test_not_found_page_is_not_taken_as_the_configuration(self):
         self.server.route(CONFIG_PATH, status=404, body="<html><body>404 Not Found</body></html>")
-        with self.service(answer="no") as svc:
+        # Asked again at the next tick: the page was not taken.
+        with self.service(answer="no", period_ms=self.PERIOD_MS) as svc:
             self.wait_requests(CONFIG_PATH, 2, timeout=20)
             self.assertFalse(os.path.exists(self.temp_file("VLT_Terminal_SetupConfig.ini")))
             self.assertEqual([e for e in svc.events() if e["ev"] == "log"], [])
