@@ -18,7 +18,9 @@ bool CQarxServiceApp::AdmitInstance(MutexPort& mutexes) {
   return !alreadyExisted;
 }
 
-bool CQarxServiceApp::InitInstance(Platform& platform) {
+bool CQarxServiceApp::InitInstance(Platform& platform) { return InitInstance(platform, kTimerPeriodMs); }
+
+bool CQarxServiceApp::InitInstance(Platform& platform, uint32_t timerPeriodMs) {
   if (admission_ == Admission::Unchecked) AdmitInstance(*platform.mutexes);
   const bool admitted = admission_ == Admission::Admitted;
   admission_ = Admission::Unchecked;  // a later start of this object checks again
@@ -31,7 +33,7 @@ bool CQarxServiceApp::InitInstance(Platform& platform) {
       exitRequested_ = false;
       return false;
     }
-    dlg = new CQarxServiceDlg(platform);  // kept for the life of the process
+    dlg = new CQarxServiceDlg(platform, timerPeriodMs);  // kept for the life of the process
     dialogs_.push_back(dlg);
     m_pMainWnd = dlg;
   }

@@ -1,6 +1,7 @@
 // The process: the single-instance rule and the modal run of the dialog.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -21,7 +22,9 @@ class CQarxServiceApp {
   // false when another instance runs (this one must then end silently).
   // InitInstance applies it itself when it has not been applied yet.
   bool AdmitInstance(MutexPort& mutexes);
-  // Admits the process or ends it silently, then runs the dialog. Always false.
+  // Admits the process or ends it silently, then runs the dialog (its timer 1
+  // with the given period). Always false.
+  bool InitInstance(Platform& platform, uint32_t timerPeriodMs);
   bool InitInstance(Platform& platform);
   // Releases the single-instance mutex; returns the exit code.
   int ExitInstance();

@@ -16,7 +16,8 @@ std::vector<MenuItem> TrayMenuItems() {
           {ID_MENU_EXIT, u"退出"}};
 }
 
-CQarxServiceDlg::CQarxServiceDlg(Platform& platform) : platform_(platform) {}
+CQarxServiceDlg::CQarxServiceDlg(Platform& platform, uint32_t timerPeriodMs)
+    : platform_(platform), timerPeriodMs_(timerPeriodMs) {}
 
 CQarxServiceDlg::~CQarxServiceDlg() = default;
 
@@ -104,7 +105,7 @@ bool CQarxServiceDlg::OnInitDialog() {
   ResetDialogState();
   PublishReaderEventWindow(this);
   StartReaderMonitor(platform_);
-  platform_.ui->SetTimer(kTimerId, kTimerPeriodMs);
+  platform_.ui->SetTimer(kTimerId, timerPeriodMs_);
   // Exit chosen before the run began (a signal at start-up): the front-end
   // forgets an end requested before its run, so it is requested again.
   if (Ended()) platform_.ui->EndModal(IDCANCEL);

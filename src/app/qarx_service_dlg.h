@@ -35,7 +35,8 @@ std::vector<MenuItem> TrayMenuItems();
 
 class CQarxServiceDlg : public MessageTarget {
  public:
-  explicit CQarxServiceDlg(Platform& platform);
+  // timerPeriodMs: timer 1's period; tests of the whole program shorten it.
+  explicit CQarxServiceDlg(Platform& platform, uint32_t timerPeriodMs = kTimerPeriodMs);
   ~CQarxServiceDlg() override;
   CQarxServiceDlg(const CQarxServiceDlg&) = delete;
   CQarxServiceDlg& operator=(const CQarxServiceDlg&) = delete;
@@ -111,6 +112,7 @@ class CQarxServiceDlg : public MessageTarget {
   std::atomic<bool> ended_{false};
 
   Platform& platform_;
+  const uint32_t timerPeriodMs_;
   // Guards m_packages: configuration readers, firmware checks and download
   // jobs touch the records from different threads.
   mutable std::mutex packagesLock_;

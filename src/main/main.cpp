@@ -1,13 +1,18 @@
 // qarx-service: the single-instance check, then the dialog's modal run on the
 // chosen front-end, wrapped in the event stream.
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/qarx_service_app.h"
+#include "app/qarx_service_dlg.h"
 #include "common/qarx_types.h"
 #include "main/front_end.h"
 #include "platform/exit_signals.h"
@@ -50,6 +55,21 @@ class Warnings {
   qarx::events::Instrumentation* instruments_ = nullptr;
   std::vector<std::string> early_;
 };
+
+// QARX_CONFIG_PERIOD_MS: the period of the timer that fetches the update
+// configuration until it succeeds, for tests that would otherwise wait 5 s
+// for every attempt. Unset: the dialog's own period.
+uint32_t ConfigTimerPeriod(const std::function<void(std::string_view)>& warn) {
+  const std::optional<std::string> text = qarx::os::Environment("QARX_CONFIG_PERIOD_MS");
+  if (!text) return qarx::kTimerPeriodMs;
+  uint32_t period = 0;
+  const char* end = text->data() + text->size();
+  const auto [stop, error] = std::from_chars(text->data(), end, period);
+  if (error == std::errc() && stop == end && period > 0) return period;
+  warn("qarx-service: QARX_CONFIG_PERIOD_MS must be a number of milliseconds above 0, not '" + *text + "'; using " +
+       std::to_string(qarx::kTimerPeriodMs));
+  return qarx::kTimerPeriodMs;
+}
 
 }  // namespace
 
@@ -128,6 +148,6 @@ int main(int argc, char** argv) {
   warn.LogTo(instruments);
   instrumentsAtExit = &instruments;
 
-  qarx::theApp.InitInstance(platform);
+  qarx::theApp.InitInstance(platform, ConfigTimerPeriod(warnLine));
   leave(qarx::theApp.ExitInstance());
 }

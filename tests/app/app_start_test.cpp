@@ -33,13 +33,15 @@ TEST(AppStart, TheFirstInstanceHoldsTheMutexUntilItExits) {
   EXPECT_FALSE(theApp.InitInstance(fake.platform));  // the fake's modal run returns at once
   ASSERT_NE(g_hSingleInstanceMutex, nullptr);
   EXPECT_FALSE(fake.ui.calls().empty());  // the dialog was initialised
+  EXPECT_EQ(fake.ui.timerPeriod(kTimerId), 5000);
   EXPECT_EQ(theApp.m_pMainWnd, nullptr);
   EXPECT_EQ(theApp.ExitInstance(), 0);
   EXPECT_EQ(g_hSingleInstanceMutex, nullptr);
   EXPECT_FALSE(fake.mutexes.Exists(kInstanceName));
-  // A later start is admitted.
-  EXPECT_FALSE(theApp.InitInstance(fake.platform));
+  // A later start is admitted (here with the shortened timer of a test run).
+  EXPECT_FALSE(theApp.InitInstance(fake.platform, 250));
   EXPECT_NE(g_hSingleInstanceMutex, nullptr);
+  EXPECT_EQ(fake.ui.timerPeriod(kTimerId), 250);
   theApp.ExitInstance();
 }
 

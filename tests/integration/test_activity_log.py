@@ -137,6 +137,16 @@ class Warnings(unittest.TestCase):
             self.assertEqual([text for _, text in svc.activity_entries()][:1], ["warning " + warning])
             self.assertEqual([e["text"] for e in svc.events() if e["ev"] == "warning"], [warning])
 
+    def test_a_timer_period_that_is_not_a_number_of_milliseconds_is_a_warning(self):
+        for value in ("0", "5s", "4294967296"):
+            with self.subTest(value=value), Service(answer="no", env={"QARX_CONFIG_PERIOD_MS": value}) as svc:
+                warning = ("qarx-service: QARX_CONFIG_PERIOD_MS must be a number of milliseconds above 0, not '%s';"
+                           " using 5000" % value)
+                svc.wait_event("warning", text=warning)
+                self.assertEqual(svc.stop(), 0)
+                self.assertIn(warning, svc.stderr_lines())
+                self.assertIn("warning " + warning, [text for _, text in svc.activity_entries()])
+
 
 class UnwritableFile(unittest.TestCase):
     """A tmpfs of its own per test: mounted read-only, or filled up."""

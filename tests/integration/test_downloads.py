@@ -10,6 +10,7 @@ import unittest
 
 from harness.service import Service, TIMEOUT
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 
 CONFIG_PATH = "/static/basis/ic/SetupConfig.ini"
 SEPARATOR = "-" * 47
@@ -36,7 +37,8 @@ class DownloadTest(unittest.TestCase):
         self.server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def service(self, answer=None, server_url=None):
+    def service(self, answer=None, server_url=None, period_ms=None):
+        """period_ms: the configuration timer's period (default: the product's)."""
         env = {
             "QARX_UPDATE_SERVER": server_url or self.server.url,
             "TMPDIR": self.tmpdir,
@@ -45,39 +47,55 @@ class DownloadTest(unittest.TestCase):
             "no_proxy": "127.0.0.1",
             "NO_PROXY": "127.0.0.1",
         }
+        if period_ms is not None:
+            env["QARX_CONFIG_PERIOD_MS"] = str(period_ms)
         return Service(answer=answer, env=env)
 
     def temp_file(self, name):
         return os.path.join(self.temp_folder, name)
 
     def wait_requests(self, path, count, timeout=TIMEOUT):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        def enough():
             requests = self.server.requests(path)
-            if len(requests) >= count:
-                return requests
-            time.sleep(0.05)
-        self.fail("%d requests of %s within %ss; saw %s" % (count, path, timeout, self.server.requests()))
+            return requests if len(requests) >= count else None
+        return wait_until(enough, timeout, "%d requests of %s" % (count, path), seen=self.server.requests)
 
-    def answer_prompts(self, svc, rules, until, timeout=TIMEOUT * 2):
+    @staticmethod
+    def answer_prompts(svc, rules, until, timeout=TIMEOUT * 2):
         """Answers each question once the console shows it: the first rule
         whose text is in the question gives the answer, else "n" (Enter for
         an OK box). Stops once until() holds."""
         answered = 0
-        deadline = time.monotonic() + timeout
-        while not until():
-            self.assertLess(time.monotonic(), deadline, "gave up; events: %s" % svc.events())
+
+        def answer_shown():
+            nonlocal answered
+            if until():
+                return True
             shown = len([l for l in svc.stdout_lines() if l.endswith("(y/n)") or l.endswith("(Enter)")])
             prompts = [e for e in svc.events() if e["ev"] == "prompt"]
             while answered < min(shown, len(prompts)):
                 text = prompts[answered]["text"]
                 svc.send(next((a for part, a in rules if part in text), "n"))
                 answered += 1
-            time.sleep(0.05)
+            return False
+        wait_until(answer_shown, timeout, "end of the questions", seen=svc.seen)
+
+    @staticmethod
+    def wait_dialog_clock(svc, moment):
+        """Waits until the dialog's thread, which also runs its timer, has
+        handled a command at `moment` (ms of the service's clock) or later:
+        every tick due before then has happened by then."""
+        def handled_later():
+            mark = svc.mark()
+            svc.send("hide")
+            return svc.wait_event("window", since=mark, show=0)["t"] >= moment
+        wait_until(handled_later, what="a command handled at %d ms" % moment, seen=svc.seen)
 
 
 class ConfigurationFetch(DownloadTest):
-    def test_fetched_at_the_first_tick_and_never_again(self):
+    PERIOD_MS = 200  # the timer's period where the test waits for several ticks
+
+    def test_fetched_at_the_first_tick(self):
         self.server.route(CONFIG_PATH, body="[Control]\r\nSize=180\r\n")
         with self.service(answer="no") as svc:
             started = time.time()
@@ -87,7 +105,16 @@ class ConfigurationFetch(DownloadTest):
             self.assertEqual(first["headers"].get("User-Agent"), "Tesmova")
             self.assertEqual(first["headers"].get("Cache-Control"), "no-cache")
             svc.wait_event("log", text=SEPARATOR)  # the environment check ran
-            time.sleep(11)
+            self.assertTrue(os.path.exists(self.temp_file("VLT_Terminal_SetupConfig.ini")))
+            self.assertEqual(svc.stop(), 0)
+
+    def test_never_fetched_again_once_read(self):
+        self.server.route(CONFIG_PATH, body="[Control]\r\nSize=180\r\n")
+        with self.service(answer="no", period_ms=self.PERIOD_MS) as svc:
+            self.wait_requests(CONFIG_PATH, 1)
+            checked = svc.wait_event("log", text=SEPARATOR)  # the environment check ran
+            # Three periods later a timer still running would have fetched again.
+            self.wait_dialog_clock(svc, checked["t"] + 3 * self.PERIOD_MS)
             self.assertEqual(len(self.server.requests(CONFIG_PATH)), 1)
             self.assertTrue(os.path.exists(self.temp_file("VLT_Terminal_SetupConfig.ini")))
             self.assertEqual(svc.stop(), 0)
@@ -109,7 +136,8 @@ class ConfigurationFetch(DownloadTest):
 
     def test_not_found_page_is_not_taken_as_the_configuration(self):
         self.server.route(CONFIG_PATH, status=404, body="<html><body>404 Not Found</body></html>")
-        with self.service(answer="no") as svc:
+        # Asked again at the next tick: the page was not taken.
+        with self.service(answer="no", period_ms=self.PERIOD_MS) as svc:
             self.wait_requests(CONFIG_PATH, 2, timeout=20)
             self.assertFalse(os.path.exists(self.temp_file("VLT_Terminal_SetupConfig.ini")))
             self.assertEqual([e for e in svc.events() if e["ev"] == "log"], [])
@@ -189,9 +217,7 @@ class PackageDownload(DownloadTest):
             ]
             self.assertEqual(seen, expected)
             ran = self.temp_file("installer-ran")
-            deadline = time.monotonic() + TIMEOUT
-            while not os.path.exists(ran) and time.monotonic() < deadline:
-                time.sleep(0.05)
+            wait_until(lambda: os.path.exists(ran), what="installer run", seen=svc.seen)
             self.assertTrue(os.path.exists(ran))
             self.assertEqual(svc.stop(), 0)
 

@@ -5,12 +5,12 @@ and real downloads for Yes answers."""
 import os
 import shutil
 import tempfile
-import time
 import unittest
 
 from harness import windows_root
-from harness.service import Service, TIMEOUT
+from harness.service import Service
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 
 CONFIG_PATH = "/static/basis/ic/SetupConfig.ini"
 S = "-" * 47
@@ -66,20 +66,18 @@ class EnvironmentCheckTest(unittest.TestCase):
         return [e["text"] for e in svc.events() if e["ev"] == "log"]
 
     def wait_logs(self, svc, count):
-        deadline = time.monotonic() + TIMEOUT
-        while len(self.logs(svc)) < count:
-            if time.monotonic() > deadline or svc.process.poll() is not None:
-                self.fail("%d log lines within %ss; saw %s; stderr %s" % (count, TIMEOUT, self.logs(svc),
-                                                                          svc.stderr_lines()))
-            time.sleep(0.05)
+        def logged():
+            if len(self.logs(svc)) >= count:
+                return True
+            if svc.process.poll() is not None:
+                self.fail("%d log lines: the service ended; %s" % (count, svc.seen()))
+            return False
+        wait_until(logged, what="%d log lines" % count, seen=svc.seen)
         return self.logs(svc)
 
-    def wait_for(self, condition, what, svc=None):
-        deadline = time.monotonic() + TIMEOUT
-        while not condition():
-            if time.monotonic() > deadline:
-                self.fail("no %s within %ss; events: %s" % (what, TIMEOUT, svc.events() if svc else "-"))
-            time.sleep(0.05)
+    @staticmethod
+    def wait_for(condition, what, svc=None):
+        wait_until(condition, what=what, seen=svc.seen if svc else None)
 
     @staticmethod
     def own_prompts(svc):

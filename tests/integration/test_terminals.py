@@ -8,12 +8,12 @@ import shutil
 import signal
 import tempfile
 import threading
-import time
 import unittest
 
 from harness.pcsc_bed import OTHER, PcscBed, skip_reason
 from harness.service import TIMEOUT, Service, skip_class_unless_ready
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 
 CONFIG_PATH = "/static/basis/ic/SetupConfig.ini"
 TOOL_PATH = "/static/cos/VLT_Terminal_CosUpdate.exe"
@@ -136,7 +136,10 @@ class TerminalTest(unittest.TestCase):
         self.path = bin_dir + os.pathsep + os.environ.get("PATH", "")
 
     def bed(self, **kw):
-        bed = PcscBed(**kw)
+        # pcscd's log tells what the service asked of it: the marks that
+        # something has been looked at, after which what must not happen
+        # would have happened.
+        bed = PcscBed(debug=True, **kw)
         self.addCleanup(bed.close)
         return bed
 
@@ -159,13 +162,9 @@ class TerminalTest(unittest.TestCase):
     def prompts(svc, text):
         return [e for e in svc.events() if e["ev"] == "prompt" and e["text"] == text]
 
-    def wait_for(self, svc, probe, what, timeout=TIMEOUT):
-        deadline = time.monotonic() + timeout
-        while not probe():
-            if time.monotonic() > deadline:
-                self.fail("%s: not within %ss; events: %s; stderr: %s" % (
-                    what, timeout, svc.events(), svc.stderr_lines()[-5:]))
-            time.sleep(0.05)
+    @staticmethod
+    def wait_for(svc, probe, what, timeout=TIMEOUT):
+        return wait_until(probe, timeout, what, seen=svc.seen)
 
     def wait_count(self, svc, count_of, count, what, timeout=TIMEOUT):
         self.wait_for(svc, lambda: len(count_of()) >= count, "%d x %s" % (count, what), timeout)
@@ -176,9 +175,14 @@ class TerminalTest(unittest.TestCase):
         questions then come from terminals only."""
         self.wait_for(svc, lambda: any(self.logs(svc, t) for t in ENVIRONMENT_CHECK_END), "start-up check done")
 
-    def settle(self, seconds=1.5):
-        """Time for something that must not happen to show itself."""
-        time.sleep(seconds)
+    def wait_watcher_ended(self, svc, bed, since):
+        """The watcher of a reader unplugged after log mark since has seen it
+        go and released its context, one that was waiting on pcscd before (the
+        monitor's never ends; the bed's own short-lived clients never wait).
+        It has passed on every change of the reader by then."""
+        waiting = set(bed.requests("CMD_WAIT_READER_STATE_CHANGE", until=since))
+        self.wait_for(svc, lambda: waiting & set(bed.requests("RELEASE_CONTEXT", since=since)),
+                      "end of the unplugged reader's watcher")
 
 
 class Arrival(TerminalTest):
@@ -192,8 +196,9 @@ class Arrival(TerminalTest):
         texts = [e["text"] for e in svc.events() if e["ev"] == "log"]
         self.assertEqual(texts[texts.index(NO_UPGRADE) + 1], SEPARATOR)
         self.assertIn(IDENTIFY, card.commands)
-        # The empty second slot of the same reader never opens: no line, no page.
-        self.settle(6)
+        # The empty second slot of the same reader never opens: no line, no
+        # page, also once its check has tried six times and given up.
+        self.wait_for(svc, lambda: bed.connects("VLT Desk 00 01") >= 6, "six attempts to open the empty slot")
         self.assertEqual(len(self.logs(svc, NO_UPGRADE)), 1)
         self.assertEqual(len(self.opens(svc)), 1)
 
@@ -217,8 +222,14 @@ class Arrival(TerminalTest):
         svc, _ = self.service(bed)
         self.wait_environment_check(svc)
         bed.put_card("o1", CURRENT, wait=False)
-        bed.plug("o1", product=OTHER)
-        self.settle(3)
+        other = bed.plug("o1", product=OTHER)
+        # A terminal plugged after it is looked at: the monitor has listed
+        # both by then. Its terminal answers 6A82, which causes nothing.
+        mark = bed.log_mark()
+        bed.put_card("t1", default="6A82", wait=False)
+        bed.plug("t1")
+        self.wait_for(svc, lambda: bed.requests("DISCONNECT", since=mark), "exchange with the later terminal")
+        self.assertEqual(bed.connects(other), 0)
         self.assertEqual(self.logs(svc, NO_UPGRADE), [])
         self.assertEqual(self.opens(svc), [])
 
@@ -229,8 +240,9 @@ class Arrival(TerminalTest):
         self.wait_environment_check(svc)
         bed.plug("t1")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "first check")
+        mark = bed.log_mark()
         bed.unplug("t1")
-        self.settle()
+        self.wait_watcher_ended(svc, bed, mark)
         self.assertEqual(len(self.logs(svc, NO_UPGRADE)), 1, "unplugging checks nothing")
         bed.plug("t1")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 2, "check after replugging")
@@ -239,17 +251,22 @@ class Arrival(TerminalTest):
         bed = self.bed().start()
         svc, _ = self.service(bed)
         self.wait_environment_check(svc)
-        bed.plug("t1")  # no card yet: the check keeps trying to open the terminal
-        self.settle(1.5)
+        reader = bed.plug("t1")  # no card yet: the check keeps trying to open the terminal
+        self.wait_for(svc, lambda: bed.connects(reader) >= 2, "a second attempt to open the terminal")
         bed.put_card("t1", CURRENT)
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 1, "check once the card is in")
+        connects = bed.connects(reader)
         for _ in range(2):
             bed.pull_card("t1")
             bed.put_card("t1", CURRENT)
-        self.settle()
+        # Its watcher handles the changes in order: once it has seen the
+        # reader go, it has passed on every card change before.
+        mark = bed.log_mark()
+        bed.unplug("t1")  # still watched: replugging is noticed
+        self.wait_watcher_ended(svc, bed, mark)
+        self.assertEqual(bed.connects(reader), connects, "card changes open nothing")
         self.assertEqual(len(self.logs(svc, NO_UPGRADE)), 1, "card changes start no check")
         self.assertEqual(len(self.opens(svc)), 1)
-        bed.unplug("t1")  # still watched: replugging is noticed
         bed.plug("t1")
         self.wait_count(svc, lambda: self.logs(svc, NO_UPGRADE), 2, "check after replugging")
 
@@ -258,7 +275,8 @@ class Arrival(TerminalTest):
         card = bed.vpcd_card(0, default="6A82")
         svc, _ = self.service(bed)
         self.wait_for(svc, lambda: IDENTIFY in card.commands, "identify command sent")
-        self.settle()
+        # The check closes the terminal after the exchange and decides at once.
+        self.wait_for(svc, lambda: bed.requests("DISCONNECT"), "terminal closed after the exchange")
         # The start-up check may log and ask meanwhile; the terminal adds nothing.
         self.assertEqual([e for e in svc.events() if e["ev"] == "log" and e["text"].startswith("COS")], [])
         self.assertEqual(self.prompts(svc, UPGRADE_QUESTION), [])
@@ -288,11 +306,13 @@ class Recovery(TerminalTest):
         self.wait_environment_check(svc)
 
         bed.kill()
+        restart = bed.log_mark()
         bed.start()
         # The watcher of t1 must have its new context before t1 is replugged
-        # below, or it would miss the replug; nothing shows when it has, and
-        # its retries are at most 2 s apart.
-        self.settle(3)
+        # below, or it would miss the replug: it waits on the new pcscd once it
+        # has, as the monitor does (nobody else waits there meanwhile).
+        self.wait_for(svc, lambda: len(set(bed.requests("CMD_WAIT_READER_STATE_CHANGE", since=restart))) >= 2,
+                      "monitor and watcher waiting on the new pcscd")
         bed.put_card("t2", OUTDATED, wait=False)
         bed.plug("t2")
         self.wait_count(svc, lambda: self.logs(svc, UPGRADE), 1, "check of a terminal plugged after the restart")

@@ -1,21 +1,22 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "common/text.h"
 #include "platform/linux/linux_ports.h"
+#include "support/wait_until.h"
 #include "update_server_process.h"
 
 namespace qarx::linux_port {
@@ -51,7 +52,7 @@ class LauncherLinux : public ::testing::Test {
   }
   // Waits for the started program's mark (10 s at most) and reads it.
   std::string Await(const fs::path& path) {
-    for (int i = 0; i < 500 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    qarx::testing::WaitUntil([&] { return fs::exists(path); });
     return ReadFile(path.string());
   }
   fs::path dir_;
@@ -116,10 +117,15 @@ TEST_F(LauncherLinux, BusyProgramFileStartsOnceReleased) {
   const pid_t holder = fork();
   if (holder == 0) {
     const int fd = open(program.c_str(), O_WRONLY | O_APPEND);
+    // Let go once a launch has met the busy file: the kernel opened the file
+    // to run it, refused, and closed it again. 10 s is a guard, not a measure.
+    const int watch = inotify_init1(IN_CLOEXEC);
+    inotify_add_watch(watch, program.c_str(), IN_CLOSE_NOWRITE);
     (void)!write(opened[1], "x", 1);
-    usleep(300'000);  // the launch meets a busy file meanwhile, and retries
+    pollfd refused{watch, POLLIN, 0};
+    const int met = poll(&refused, 1, 10'000);
     close(fd);
-    _exit(0);
+    _exit(met == 1 ? 0 : 1);
   }
   close(opened[1]);
   char byte = 0;
@@ -127,7 +133,9 @@ TEST_F(LauncherLinux, BusyProgramFileStartsOnceReleased) {
   close(opened[0]);
   EXPECT_GE(launcher_->Execute(FromUtf8(program.string()), 5), 32u);
   EXPECT_EQ(Await(mark), "started\n");
-  waitpid(holder, nullptr, 0);
+  int held = -1;
+  waitpid(holder, &held, 0);
+  EXPECT_TRUE(WIFEXITED(held) && WEXITSTATUS(held) == 0) << "the launch never met the busy file";
 }
 
 TEST_F(LauncherLinux, OpenUrlUsesXdgOpen) {

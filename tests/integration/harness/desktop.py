@@ -30,7 +30,9 @@ import threading
 import time
 from collections import namedtuple
 
-TIMEOUT = float(os.environ.get("QARX_TEST_TIMEOUT", "30"))
+from harness.wait import TIMEOUT, wait_until
+
+# Every look at the display runs xdotool: not too often.
 _POLL = 0.05
 # Two presses of one button closer than this are a double click to the
 # toolkit (Qt's default is 400 ms), and a double click is another message.
@@ -74,12 +76,13 @@ class BoxAnswerer:
             if self._shots:
                 self._desk.screenshot(self._shots % self.answered)
             self._desk.press(boxes[0], self._keys)
-            deadline = time.monotonic() + 1.0
-            while time.monotonic() < deadline and not self._stop.is_set():
-                if len(self._boxes()) < len(boxes) or boxes[0] not in self._boxes():
-                    self.answered += 1
-                    break
-                time.sleep(_POLL)
+            try:
+                wait_until(lambda: self._stop.is_set() or len(self._boxes()) < len(boxes) or
+                           boxes[0] not in self._boxes(), 1.0, "box %s answered" % boxes[0].id, interval=_POLL)
+            except AssertionError:
+                continue  # still there: it gets the keys again
+            if not self._stop.is_set():
+                self.answered += 1
 
 
 def missing_tools():
@@ -258,25 +261,23 @@ class Desktop:
         return Window(wid, name.stdout.rstrip("\n"), int(fields["X"]), int(fields["Y"]),
                       int(fields["WIDTH"]), int(fields["HEIGHT"]))
 
-    def _read_line(self, fd):
-        deadline = time.monotonic() + TIMEOUT
-        data = b""
-        while not data.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([fd], [], [], _POLL)
-            if ready:
+    @staticmethod
+    def _read_line(fd):
+        """The first line written to fd ("" when none comes)."""
+        data = bytearray()
+
+        def ended():
+            if select.select([fd], [], [], _POLL)[0]:
                 piece = os.read(fd, 64)
-                if not piece:
-                    break
-                data += piece
+                data.extend(piece)
+                return not piece or data.endswith(b"\n")
+            return False
+        try:
+            wait_until(ended, TIMEOUT, "line", interval=0)
+        except AssertionError:
+            return ""
         return data.decode().strip()
 
     @staticmethod
-    def _wait(probe, what, timeout=TIMEOUT, seen=lambda: None):
-        deadline = time.monotonic() + timeout
-        while True:
-            value = probe()
-            if value is not None:
-                return value
-            if time.monotonic() >= deadline:
-                raise AssertionError("no %s within %ss; seen: %s" % (what, timeout, seen()))
-            time.sleep(_POLL)
+    def _wait(probe, what, timeout=TIMEOUT, seen=None):
+        return wait_until(probe, timeout, what, seen, interval=_POLL)

@@ -12,6 +12,11 @@ pulls out, and cards it inserts and removes.
         bed.vpcd_remove(0)
         bed.kill(); bed.start()                          # pcscd dies and comes back
 
+    With debug=True, what the programs asked of pcscd (from its log):
+        mark = bed.log_mark()                            # look only at what comes next
+        bed.connects("VLT Desk 00 01", since=mark)       # attempts to connect to that reader
+        bed.requests("DISCONNECT", since=mark)           # the clients that sent that command, one per request
+
 How: pcscd runs in a mount namespace of its own, where a folder of the bed is
 mounted on /run (its socket and pid file) and another on the driver folder,
 which holds the bed's driver and vpcd. A fake udev is preloaded into it
@@ -28,6 +33,7 @@ readers, as real hardware would. Everything started here ends with close()
 """
 
 import os
+import re
 import shutil
 import signal
 import socket
@@ -35,7 +41,8 @@ import struct
 import subprocess
 import tempfile
 import threading
-import time
+
+from harness.wait import wait_until
 
 PCSCD = "/usr/sbin/pcscd"
 VPCD_LIBRARY = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so"
@@ -100,17 +107,6 @@ def skip_reason(bin_dir=None):
         if not os.path.exists(os.path.join(helpers(bin_dir), name)):
             return "%s is not built" % name
     return None
-
-
-def wait_until(probe, timeout, what, interval=0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError("%s: not within %ss" % (what, timeout))
-        time.sleep(interval)
 
 
 def free_ports(count):
@@ -326,6 +322,36 @@ class PcscBed:
     def __exit__(self, *exc):
         self.close()
         return False
+
+    def log_mark(self):
+        """Where pcscd's log ends now."""
+        try:
+            return os.path.getsize(self._path("pcscd.log"))
+        except OSError:
+            return 0
+
+    def _log(self, since, until):
+        try:
+            with open(self._path("pcscd.log"), "rb") as f:
+                f.seek(since)
+                data = f.read() if until is None else f.read(max(0, until - since))
+        except FileNotFoundError:
+            return ""
+        text = data.decode("utf-8", "replace")
+        return text[:text.rfind("\n") + 1]  # a line still being written waits for the next look
+
+    def requests(self, command, since=0, until=None):
+        """The clients (pcscd's numbers, reused once a client is gone) that
+        sent command ("RELEASE_CONTEXT", "DISCONNECT",
+        "CMD_WAIT_READER_STATE_CHANGE", ...) between two log_mark()s, one
+        per request. Needs debug=True."""
+        pattern = r"Received command: %s from client (\d+)" % re.escape(command)
+        return [int(client) for client in re.findall(pattern, self._log(since, until))]
+
+    def connects(self, reader, since=0):
+        """How often a program asked to connect to reader after log_mark()
+        since (also when it failed). Needs debug=True."""
+        return self._log(since, None).count("Attempting Connect to %s using" % reader)
 
     def log_tail(self, lines=30):
         try:

@@ -31,10 +31,12 @@ wait_event(ev, timeout=TIMEOUT, since=0, **fields), wait_stdout(text,
 timeout=TIMEOUT) and wait_stderr(text, timeout=TIMEOUT) -> the first line
 containing text, stdout_lines(), stderr_lines(), activity_entries() -> [(aware datetime, entry text)],
 wait_exit(timeout=TIMEOUT) -> exit status, stop(timeout=TIMEOUT) -> exit status,
-kill(sig=SIGKILL) -> exit status, and the attributes process, runtime_dir and
-events_path. Leaving the `with` block stops the process (killing it if it does
-not end) and removes the temporary files. Every wait raises AssertionError
-with what was seen when its timeout passes; nothing passes or fails on speed.
+kill(sig=SIGKILL) -> exit status, seen(since=0) -> its events and last lines
+of standard error as text (for a failing wait's message), and the attributes
+process, runtime_dir and events_path. Leaving the `with` block stops the
+process (killing it if it does not end) and removes the temporary files.
+Every wait is harness.wait's wait_until: it raises AssertionError with what
+was seen when its timeout passes; nothing passes or fails on speed.
 """
 
 import datetime
@@ -45,10 +47,9 @@ import signal
 import subprocess
 import tempfile
 import threading
-import time
 import unittest
 
-TIMEOUT = float(os.environ.get("QARX_TEST_TIMEOUT", "30"))
+from harness.wait import TIMEOUT, wait_until
 
 
 def skip_class_unless_ready(reason_of):
@@ -63,7 +64,7 @@ def skip_class_unless_ready(reason_of):
         if reason:
             raise unittest.SkipTest(reason)
     return classmethod(setUpClass)
-_POLL = 0.02
+
 
 _REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 
@@ -195,11 +196,11 @@ class Service:
     def wait_event(self, ev, timeout=TIMEOUT, since=0, **fields):
         def match(event):
             return event.get("ev") == ev and all(event.get(k) == v for k, v in fields.items())
-        found = self._wait(lambda: next((e for e in self.events()[since:] if match(e)), None), timeout)
-        if found is None:
-            raise AssertionError("no event %s %s within %ss; events: %s; stderr: %s" % (
-                ev, fields, timeout, self.events()[since:], self.stderr_lines()))
-        return found
+        return wait_until(lambda: next((e for e in self.events()[since:] if match(e)), None), timeout,
+                          "event %s %s" % (ev, fields), seen=lambda: self.seen(since))
+
+    def seen(self, since=0):
+        return "events: %s; stderr: %s" % (self.events()[since:], self.stderr_lines())
 
     def stdout_lines(self):
         with self._lock:
@@ -221,16 +222,7 @@ class Service:
             with self._lock:
                 lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
 
-    def _wait_line(self, lines, name, text, timeout):
-        found = self._wait(lambda: next((l for l in lines() if text in l), None), timeout)
-        if found is None:
-            raise AssertionError("no %s line with %r within %ss; %s: %s" % (name, text, timeout, name, lines()))
-        return found
-
-    def _wait(self, probe, timeout):
-        deadline = time.monotonic() + timeout
-        while True:
-            value = probe()
-            if value is not None or time.monotonic() >= deadline:
-                return value
-            time.sleep(_POLL)
+    @staticmethod
+    def _wait_line(lines, name, text, timeout):
+        return wait_until(lambda: next((l for l in lines() if text in l), None), timeout,
+                          "%s line with %r" % (name, text), seen=lambda: "%s: %s" % (name, lines()))

@@ -9,11 +9,11 @@ import re
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 
-from harness.service import TIMEOUT, Service
+from harness.service import Service
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 from harness.wine import WINE_RUN, Prefix, windows_path
 from test_environment_check import CONFIG_PATH, configuration
 
@@ -75,10 +75,7 @@ class WindowsInstaller(unittest.TestCase):
         program, args = re.fullmatch(r'"([^"]+)"(.*)', command).groups()
         self.assertEqual(program, INSTALL_DIR + "\\uninstall.exe")
         code = self.wine(program, *args.split())
-        deadline = time.monotonic() + TIMEOUT
-        while self.prefix.reg_values(UNINSTALL_KEY) is not None:
-            self.assertLess(time.monotonic(), deadline, "the uninstall did not end within %ss" % TIMEOUT)
-            time.sleep(0.1)
+        wait_until(lambda: self.prefix.reg_values(UNINSTALL_KEY) is None, what="end of the uninstall")
         return code
 
     def service_from_run_value(self, answer="no", **options):
@@ -179,11 +176,7 @@ class WindowsInstaller(unittest.TestCase):
             self.assertEqual(svc.wait_exit(), 0, "ended by the setup")
             # The new program appends to the same event stream (its
             # environment came through the setup).
-            current_check = lambda: [e for e in svc.events() if e["ev"] == "log" and e["text"] == "未检查到新的服务程序安装包!"]
-            deadline = time.monotonic() + TIMEOUT
-            while not current_check():
-                self.assertLess(time.monotonic(), deadline, "no check of the new program: %s" % svc.events()[-20:])
-                time.sleep(0.1)
+            svc.wait_event("log", text="未检查到新的服务程序安装包!")  # the new program's check
             logs = [e["text"] for e in svc.events() if e["ev"] == "log"]
         self.assertEqual(self.prefix.reg_values(SERVER_KEY), dict(
             Installed="0x1", **{name: hex(int(number)) for name, number in zip(
@@ -214,10 +207,7 @@ class WindowsInstaller(unittest.TestCase):
             self.assertEqual(svc.wait_exit(), 0)
         # As after an update through the service, the setup started the
         # program again: there is a service to end.
-        deadline = time.monotonic() + TIMEOUT
-        while not self.prefix.end_service():
-            self.assertLess(time.monotonic(), deadline, "the setup did not start the program again")
-            time.sleep(0.2)
+        wait_until(self.prefix.end_service, what="program started again by the setup", interval=0.2)
         self.assertEqual(sorted(os.listdir(self.install_dir)), ["qarx-service.exe", "uninstall.exe"])
         self.assertEqual(self.uninstall(), 0)
         self.assert_nothing_installed()

@@ -10,14 +10,14 @@ import shutil
 import subprocess
 import tempfile
 import threading
-import time
 import unittest
 
 from harness import windows_root
 from harness.desktop import Desktop, missing_tools
 from harness.fake_winscard import FakeReaders
-from harness.service import Service, TIMEOUT
+from harness.service import Service
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 from harness.wine import Prefix, windows_path
 from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, QUESTIONS, S, configuration
 from test_terminals import HOLD, Responder
@@ -84,12 +84,9 @@ class ServiceWorld(unittest.TestCase):
     def logs(svc):
         return [e["text"] for e in svc.events() if e["ev"] == "log"]
 
-    def wait_for(self, condition, what, svc):
-        deadline = time.monotonic() + TIMEOUT
-        while not condition():
-            if time.monotonic() > deadline:
-                self.fail("no %s within %ss; events %s; stderr %s" % (what, TIMEOUT, svc.events(), svc.stderr_lines()))
-            time.sleep(0.05)
+    @staticmethod
+    def wait_for(condition, what, svc):
+        wait_until(condition, what=what, seen=svc.seen)
 
     def started(self):
         """The installers' marker lines: path|arguments|current folder|planted DLL."""

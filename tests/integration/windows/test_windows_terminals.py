@@ -9,12 +9,12 @@ automatically, ended by the uninstaller's signal), else the console's."""
 import os
 import shutil
 import tempfile
-import time
 import unittest
 
 from harness.fake_winscard import SCARD_STATE_UNKNOWN, FakeReaders
-from harness.service import TIMEOUT, Service
+from harness.service import Service
 from harness.update_server import UpdateServer
+from harness.wait import wait_until
 from harness.wine import Prefix, windows_path
 from test_terminals import (CONFIG_PATH, CURRENT, ENVIRONMENT_CHECK_END, IDENTIFY, INSTALL_QUESTION, NO_UPGRADE,
                             OUTDATED, PORTAL, SEPARATOR, TOOL_PATH, UPGRADE, UPGRADE_QUESTION, Responder, config,
@@ -69,12 +69,7 @@ class WindowsTerminals(unittest.TestCase):
     opens = staticmethod(opens_of)
 
     def wait_for(self, svc, probe, what):
-        deadline = time.monotonic() + TIMEOUT
-        while not probe():
-            if time.monotonic() > deadline:
-                self.fail("%s: not within %ss; events: %s; stderr: %s; status: %s" % (
-                    what, TIMEOUT, svc.events(), svc.stderr_lines()[-5:], self.readers.statuses()[-10:]))
-            time.sleep(0.05)
+        wait_until(probe, what=what, seen=lambda: "%s; status: %s" % (svc.seen(), self.readers.statuses()[-10:]))
 
     def wait_count(self, svc, count_of, count, what):
         self.wait_for(svc, lambda: len(count_of()) >= count, "%d x %s" % (count, what))

@@ -7,6 +7,7 @@
 
 #include "common/qarx_types.h"
 #include "platform/win32/program_start.h"
+#include "support/wait_until.h"
 #include "win32_test_support.h"
 
 namespace qarx::win32 {
@@ -52,12 +53,15 @@ TEST(LauncherWin32, StartsTheExactPathNextToADecoy) {
 
   auto launcher = MakeLauncherPort();
   EXPECT_GE(launcher->Execute(U(target), SW_SHOW), 32u);
-  // The marker program writes one line and ends; wait for that line.
+  // The marker program writes one line and ends; wait for that line (a
+  // program starts slowly under Wine).
   std::string lines;
-  for (int i = 0; i < 3000 && lines.find('\n') == std::string::npos; ++i) {
-    lines = test::ReadAll(marker);
-    if (lines.empty()) Sleep(10);
-  }
+  qarx::testing::WaitUntil(
+      [&] {
+        lines = test::ReadAll(marker);
+        return lines.find('\n') != std::string::npos;
+      },
+      std::chrono::seconds(30));
   std::string expected;
   for (wchar_t c : target) expected.push_back(static_cast<char>(c));
   EXPECT_EQ(lines.substr(0, lines.find('|')), expected);
