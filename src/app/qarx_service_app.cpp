@@ -7,7 +7,12 @@ namespace qarx {
 CQarxServiceApp theApp;
 std::unique_ptr<NamedMutex> g_hSingleInstanceMutex;
 
-CQarxServiceDlg* AfxGetMainWnd() { return theApp.m_pMainWnd; }
+CQarxServiceDlg* AfxGetMainWnd() { return theApp.MainWindow(); }
+
+CQarxServiceDlg* CQarxServiceApp::MainWindow() {
+  std::lock_guard lock(exitLock_);
+  return m_pMainWnd;
+}
 
 bool CQarxServiceApp::AdmitInstance(MutexPort& mutexes) {
   bool alreadyExisted = false;

@@ -32,6 +32,8 @@ class CQarxServiceApp {
   // termination signal): at once while the dialog runs, else as soon as it
   // would start.
   void RequestExit();
+  // m_pMainWnd as any thread may read it while a run starts or ends.
+  CQarxServiceDlg* MainWindow();
 
   CQarxServiceDlg* m_pMainWnd = nullptr;
 

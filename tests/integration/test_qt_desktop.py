@@ -12,17 +12,17 @@ import tempfile
 import unittest
 
 from harness.desktop import Desktop, missing_tools
+from harness.dialog_template import dialog_template
 from harness.service import Service, binary, skip_class_unless_ready
 from harness.update_server import UpdateServer
 
-CAPTION = "VeltraneIC卡互联网终端服务程序"
 _HERE = os.path.dirname(os.path.abspath(__file__))
 ARTIFACTS = os.path.join(os.environ.get("QARX_ARTIFACTS_DIR") or os.path.join(_HERE, "..", "artifacts"),
                          "qt_desktop")
 # Template 102 in dialog units: the client area, the status line, the bar.
-DIALOG_DLU = (219, 40)
-STATUS_DLU = (7, 7, 205, 8)
-BAR_DLU = (7, 19, 205, 9)
+CAPTION, DIALOG_DLU, _RECTS = dialog_template()
+STATUS_DLU = _RECTS[1009]
+BAR_DLU = _RECTS[1008]
 
 # A PC where only the browser control is missing: one question, one download.
 REGISTRY = (

@@ -14,6 +14,7 @@ import unittest
 
 from harness import windows_root
 from harness.desktop import Desktop, missing_tools
+from harness.dialog_template import dialog_template
 from harness.fake_winscard import FakeReaders
 from harness.service import Service
 from harness.update_server import UpdateServer
@@ -23,7 +24,7 @@ from test_environment_check import CONFIG_PATH, INSTALLERS, LOCAL_NAMES, QUESTIO
 from test_terminals import HOLD, Responder
 
 VELTRANE_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Veltrane"
-DIALOG_CAPTION = "VeltraneIC卡互联网终端服务程序"
+DIALOG_CAPTION = dialog_template()[0]
 ARTIFACTS = os.path.join(os.environ.get("QARX_ARTIFACTS_DIR") or
                          os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "artifacts"),
                          "windows_desktop")
