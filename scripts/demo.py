@@ -219,6 +219,8 @@ class Demo:
         automatic answers, the service's input ends too (open questions are
         then answered No)."""
         for line in sys.stdin:
+            if self.consume(line):
+                continue
             try:
                 self.service.stdin.write(line.encode("utf-8"))
                 self.service.stdin.flush()
@@ -229,6 +231,10 @@ class Demo:
                 self.service.stdin.close()
             except (BrokenPipeError, ValueError):
                 pass
+
+    def consume(self, line):
+        """True when a line of the person's is the demo's own, not the service's."""
+        return False
 
     def send(self, line):
         try:

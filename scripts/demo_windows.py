@@ -13,7 +13,6 @@ the console face, which reads the answers from the demo's input.
 import os
 import shutil
 import subprocess
-import sys
 import threading
 import time
 
@@ -42,7 +41,9 @@ class WindowsDemo(Demo):
         self.wine_display = display if self.desktop else "none"
         self.prefix = None
         self.readers = None
-        self.sessions = []
+        # Set except while the demo waits for Enter between the sign-ins.
+        self.enter = threading.Event()
+        self.enter.set()
 
     # ---- the pieces ----
     def release_command(self, section, base, path, version):
@@ -242,22 +243,16 @@ class WindowsDemo(Demo):
         return self.state["checks"][-2:] == [UPDATE_OFFER, CURRENT]
 
     def wait_for_enter(self):
-        self.enter = threading.Event()
+        self.enter.clear()
         self.enter.wait()
 
-    def forward_input(self):
-        """On the console face the person's lines are the answers; an empty
-        line between the two sign-ins goes on to the next one."""
-        for line in sys.stdin:
-            enter = getattr(self, "enter", None)
-            if enter is not None and not enter.is_set() and not line.strip():
-                enter.set()
-                continue
-            try:
-                self.service.stdin.write(line.encode("utf-8"))
-                self.service.stdin.flush()
-            except (AttributeError, BrokenPipeError, ValueError):
-                continue
+    def consume(self, line):
+        """An empty line while the demo waits between the two sign-ins goes
+        on to the next one."""
+        if self.enter.is_set() or line.strip():
+            return False
+        self.enter.set()
+        return True
 
     def stop_pieces(self):
         if self.prefix:
