@@ -91,9 +91,11 @@ class Win32DialogCoreTest : public ::testing::Test {
 
 TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownload) {
   const int result = RunModalWith(port, target, [&] {
-    EXPECT_FALSE(Visible()) << "the first showing hides itself";
+    // The first showing's frame paint may come after the loop took the
+    // first sent message: wait for the hide it brings.
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(); })) << "the first showing hides itself";
     Send(WM_COMMAND, ID_MENU_OPEN, 0);
-    EXPECT_FALSE(Visible()) << "no download: Open cannot keep it";
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(); })) << "no download: Open cannot keep it";
 
     StartDownload();
     EXPECT_TRUE(Visible());
@@ -135,7 +137,7 @@ TEST_F(Win32DialogCoreTest, HiddenUnlessDownloadingAndFollowsTheTrayDuringADownl
     EXPECT_FALSE(Visible());
     EXPECT_EQ(shell.lastRecord().uFlags, 0u) << "deleted with the bare record";
     Send(WM_COMMAND, ID_MENU_OPEN, 0);
-    EXPECT_FALSE(Visible());
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(); })) << "the download over: Open cannot keep it";
     Send(WM_COMMAND, ID_MENU_EXIT, 0);
   });
   EXPECT_EQ(result, IDCANCEL) << "Exit ends the run";
